@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what Hushpad needs, builds it and starts it in this desktop session.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-debian.sh
+cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DHUSHPAD_BUILD_TESTS=OFF >/dev/null
+cmake --build build/app -j "$(nproc 2>/dev/null || echo 2)"
+if [[ -z "${DISPLAY:-}" ]]; then
+  echo "Hushpad needs an X11 desktop session (DISPLAY is not set)." >&2
+  exit 1
+fi
+exec build/app/src/platform/linux/hushpad "$@"

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian package Hushpad needs to build, run and test on Linux.
+#   scripts/setup-debian.sh          build + run (GTK3 tray utility)
+#   scripts/setup-debian.sh --tests  also the test tools (GoogleTest, Benchmark,
+#                                    clang/libFuzzer, headless X server, tray host)
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  nlohmann-json3-dev           # backup codec (JSON)
+  libgtk-3-dev libcairo2-dev   # tray icon, dialogs, drawing (GSettings comes with GLib)
+  libx11-dev
+)
+if [[ "${1:-}" == "--tests" ]]; then
+  packages+=(
+    libgtest-dev libgmock-dev googletest  # unit tests
+    libbenchmark-dev                      # benchmarks
+    clang lld libclang-rt-dev             # libFuzzer + sanitizers
+    xvfb xauth trayer xdotool x11-utils   # headless X server, tray host, XTEST, xev/xwininfo
+    dbus dbus-x11 libglib2.0-bin          # private session bus, gsettings CLI
+    imagemagick                           # screenshots of the tray icon
+  )
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""
+  [[ $(id -u) -eq 0 ]] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,54 @@
+#pragma once
+// The application delegate: launch and termination, the status item with its
+// click handling and menu, and the one review request after the first unlock.
+
+#include <memory>
+#include <string>
+
+#include "app/platform.h"
+#include "input/input_lock_controller.h"
+
+namespace hushpad {
+
+inline constexpr const char* kFirstUnlockReviewDefaultsKey = "Hushpad.didRequestReviewAfterFirstUnlock";
+
+class AppDelegate final : public ApplicationDelegate, public ActionTarget {
+ public:
+  explicit AppDelegate(Platform& platform);
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  void applicationDidFinishLaunching() override;
+  void applicationWillTerminate() override;
+  void performAction(Action action) override;
+
+  void configureStatusItem();
+  void updateStatusItem();
+  void statusItemClicked();
+  void lockNow();
+  void openPermissions();
+  void quit();
+  void requestReviewAfterFirstUnlockIfNeeded();
+
+  InputLockController& lockController();  // made on first read
+  std::shared_ptr<Image> unlockedToolbarImage();  // drawn on first read
+  std::shared_ptr<Image> lockedToolbarImage();
+  StatusItem& statusItem() { return *statusItem_; }
+  const std::string firstUnlockReviewDefaultsKey = kFirstUnlockReviewDefaultsKey;
+
+ private:
+  void lockPath();
+  void openMenu();
+
+  Platform& platform_;
+  std::unique_ptr<StatusItem> statusItem_;
+  std::unique_ptr<InputLockController> lockController_;
+  std::shared_ptr<Image> unlockedToolbarImage_;
+  std::shared_ptr<Image> lockedToolbarImage_;
+};
+
+// The program's start, the same on every OS: the application, the one delegate,
+// installed, then the main event loop.
+int runHushpad(Platform& platform);
+
+}  // namespace hushpad

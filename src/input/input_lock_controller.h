@@ -1,0 +1,68 @@
+#pragma once
+// Owns the lock state and the session event tap that enforces it.
+
+#include <functional>
+#include <memory>
+
+#include "gestures/trackpad_gesture_lock.h"
+#include "input/event_decision.h"
+#include "input/input_permission_controller.h"
+#include "platform/alert.h"
+#include "platform/application.h"
+#include "platform/event_tap.h"
+#include "platform/privacy.h"
+#include "platform/screens.h"
+#include "platform/status_item.h"
+#include "platform/workspace.h"
+
+namespace hushpad {
+
+// The OS services the controller uses besides its gesture lock and permission
+// controller.
+struct InputLockServices {
+  EventTapFactory& eventTaps;
+  Screens& screens;
+  AlertPresenter& alerts;
+  Workspace& workspace;
+  PrivacyAccess& privacy;
+  MainQueue& mainQueue;
+};
+
+class InputLockController final : public EventTapClient {
+ public:
+  InputLockController(InputLockServices services, std::unique_ptr<TrackpadGestureLock> gestureLock,
+                      std::unique_ptr<InputPermissionController> permissionController,
+                      BlockedEventTypes blockedEventTypes);
+  InputLockController(const InputLockController&) = delete;
+  InputLockController& operator=(const InputLockController&) = delete;
+
+  bool isLocked() const { return isLocked_; }
+  void lock();
+  void unlock();
+  bool ensureEventTap();
+  TapVerdict eventTapCallback(EventType type, Point location) noexcept override;
+  void showPermissionsAlert();
+
+  // Held weakly: the status item owns its button.
+  std::weak_ptr<StatusButton> statusButton;
+
+  // Called (on a later main-loop pass) after the controller unlocked by itself
+  // because the system took the event tap away; the owner refreshes its UI.
+  void setForcedUnlockHandler(std::function<void()> handler) { forcedUnlockHandler_ = std::move(handler); }
+
+  TrackpadGestureLock& gestureLock() { return *gestureLock_; }
+  InputPermissionController& permissionController() { return *permissionController_; }
+  const BlockedEventTypes& blockedEventTypes() const { return blockedEventTypes_; }
+  bool hasEventTap() const { return eventTap_ != nullptr; }
+
+ private:
+  InputLockServices services_;
+  std::unique_ptr<EventTap> eventTap_;
+  std::unique_ptr<TrackpadGestureLock> gestureLock_;
+  std::unique_ptr<InputPermissionController> permissionController_;
+  bool isLocked_ = false;
+  BlockedEventTypes blockedEventTypes_;
+  std::function<void()> forcedUnlockHandler_;
+};
+
+}  // namespace hushpad

@@ -1,0 +1,24 @@
+#pragma once
+// Target-action: the status button and menu items name the action they send;
+// the target performs it.
+
+#include <cstdint>
+
+namespace hushpad {
+
+enum class Action : std::uint8_t { None, StatusItemClicked, LockNow, OpenPermissions, Quit };
+
+class ActionTarget {
+ public:
+  virtual ~ActionTarget() = default;
+  virtual void performAction(Action action) = 0;
+};
+
+// Mouse event masks and types, with the AppKit numbers.
+inline constexpr std::uint64_t kEventMaskLeftMouseUp = 1u << 2;   // 4
+inline constexpr std::uint64_t kEventMaskRightMouseUp = 1u << 4;  // 16
+enum class MouseEventType : std::uint32_t {
+  LeftMouseDown = 1, LeftMouseUp = 2, RightMouseDown = 3, RightMouseUp = 4, Other = 0xFFFF
+};
+
+}  // namespace hushpad

@@ -1,0 +1,15 @@
+#pragma once
+// Notifications posted to every process of the user's session.
+
+#include <string>
+
+namespace hushpad {
+
+class DistributedNotifications {
+ public:
+  virtual ~DistributedNotifications() = default;
+  // Posts name with no object and no user information, delivered immediately.
+  virtual void post(const std::string& name) = 0;
+};
+
+}  // namespace hushpad

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+#include "geometry.h"
+
+namespace hushpad {
+
+class Screens {
+ public:
+  virtual ~Screens() = default;
+  // Copies the frames of the connected screens, main screen first, into out (as
+  // many as fit) and returns how many screens there are. Asked afresh each time.
+  // Must not allocate: it runs on the event tap's path.
+  virtual std::size_t copyFrames(std::span<Rect> out) const = 0;
+};
+
+}  // namespace hushpad

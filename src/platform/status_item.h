@@ -1,0 +1,68 @@
+#pragma once
+// The status item in the system menu bar (or tray), its button and its menu.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "actions.h"
+#include "geometry.h"
+#include "image.h"
+
+namespace hushpad {
+
+enum class ImagePosition { NoImage = 0, ImageOnly = 1 };
+
+class StatusButton {
+ public:
+  virtual ~StatusButton() = default;
+  virtual void setTitle(const std::string& title) = 0;
+  virtual void setImage(std::shared_ptr<Image> image) = 0;
+  virtual void setImagePosition(ImagePosition position) = 0;
+  virtual void setTarget(ActionTarget* target, Action action) = 0;
+  // Which mouse-up events send the action (kEventMaskLeftMouseUp | ...).
+  virtual void sendActionOn(std::uint64_t mask) = 0;
+  virtual void setToolTip(const std::string& toolTip) = 0;
+  virtual void setAccessibilityLabel(const std::string& label) = 0;
+  // Clicks the button as the user would; with a menu attached to its item,
+  // shows that menu and returns when it has closed.
+  virtual void performClick() = 0;
+  // The button's bounds in screen coordinates (origin lower left of the main
+  // screen, y upward), computed afresh; nothing when it is not in a window.
+  // Must not allocate: it runs on the event tap's path.
+  virtual std::optional<Rect> screenFrame() const = 0;
+};
+
+struct MenuItem {
+  std::string title;  // empty for a separator
+  Action action = Action::None;
+  std::string keyEquivalent;  // with the platform's default modifier
+  bool isSeparator = false;
+  ActionTarget* target = nullptr;
+  friend bool operator==(const MenuItem&, const MenuItem&) = default;
+};
+
+struct Menu {
+  std::vector<MenuItem> items;
+  friend bool operator==(const Menu&, const Menu&) = default;
+};
+
+inline constexpr double kSquareStatusItemLength = -2;
+
+class StatusItem {
+ public:
+  virtual ~StatusItem() = default;
+  // The item's button, owned by the item; nothing when the item has none.
+  virtual std::shared_ptr<StatusButton> button() = 0;
+  // Attaches a menu (copied), or detaches it with nullptr.
+  virtual void setMenu(const Menu* menu) = 0;
+};
+
+class StatusBar {
+ public:
+  virtual ~StatusBar() = default;
+  virtual std::unique_ptr<StatusItem> statusItem(double length) = 0;
+};
+
+}  // namespace hushpad
