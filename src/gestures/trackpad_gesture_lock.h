@@ -24,15 +24,28 @@ class TrackpadGestureLock {
   TrackpadGestureLock(const TrackpadGestureLock&) = delete;
   TrackpadGestureLock& operator=(const TrackpadGestureLock&) = delete;
 
+  // With no data under the backup key: records every preference of the table
+  // that holds nothing, a boolean or a whole number, stores that backup, and
+  // only once it reads back intact writes the disabled values, flushes and
+  // notifies. Preferences holding anything else are left out and untouched.
+  // With any data there, readable or not, does nothing.
   void lock();
+  // Puts back every entry of a readable backup (also ones the table does not
+  // list), flushes, removes the backup and notifies. Does nothing without a
+  // backup, and leaves an unreadable one where it is.
   void unlock();
+  // Flushes each domain of the table, any-host copy then current-host copy.
   void synchronizeDomains();
+  // Posts the four notifications that make the system reread trackpad settings.
   void notifyPreferenceChange();
 
   const std::string& backupDefaultsKey() const { return backupDefaultsKey_; }
   const std::vector<PreferenceOverride>& overrides() const { return overrides_; }
 
  private:
+  // Stores the encoded backup and reads it back; false unless it was kept as written.
+  bool storeBackup(const std::string& encoded);
+
   std::string backupDefaultsKey_;
   std::vector<PreferenceOverride> overrides_;
   PreferenceStore& preferences_;
