@@ -1,0 +1,65 @@
+#include "platform/macos/application.h"
+
+#include <objc/message.h>
+
+namespace hushpad::macos {
+namespace {
+
+MouseEventType toMouseEventType(NSEventType type) {
+  switch (type) {
+    case NSEventTypeLeftMouseDown:
+      return MouseEventType::LeftMouseDown;
+    case NSEventTypeLeftMouseUp:
+      return MouseEventType::LeftMouseUp;
+    case NSEventTypeRightMouseDown:
+      return MouseEventType::RightMouseDown;
+    case NSEventTypeRightMouseUp:
+      return MouseEventType::RightMouseUp;
+    default:
+      return MouseEventType::Other;
+  }
+}
+
+}  // namespace
+
+void AppKitApplication::setDelegate(ApplicationDelegate* delegate) {
+  delegateBridge_ =
+      delegate != nullptr ? [[HushpadBridge alloc] initWithDelegate:delegate actionTarget:nullptr] : nil;
+  application_.delegate = delegateBridge_;
+}
+
+int AppKitApplication::run() {
+  [application_ run];
+  return 0;
+}
+
+void AppKitApplication::setActivationPolicyAccessory() {
+  [application_ setActivationPolicy:NSApplicationActivationPolicyAccessory];
+}
+
+std::optional<MouseEventType> AppKitApplication::currentEventType() {
+  NSEvent* event = application_.currentEvent;
+  if (event == nil) return std::nullopt;
+  return toMouseEventType(event.type);
+}
+
+void AppKitApplication::terminate() { [application_ terminate:nil]; }
+
+void AppKitApplication::activateIgnoringOtherApps() {
+  [application_ activateIgnoringOtherApps:YES];
+}
+
+void DispatchMainQueue::async(std::function<void()> task) {
+  dispatch_async(dispatch_get_main_queue(), ^{
+    task();
+  });
+}
+
+void StoreKitReviewPrompt::requestReview() {
+  Class controller = NSClassFromString(@"SKStoreReviewController");
+  SEL request = NSSelectorFromString(@"requestReview");
+  if (controller == nil || ![controller respondsToSelector:request]) return;
+  reinterpret_cast<void (*)(id, SEL)>(objc_msgSend)(controller, request);
+}
+
+}  // namespace hushpad::macos

@@ -1,0 +1,54 @@
+#include "platform/macos/event_tap.h"
+
+namespace hushpad::macos {
+namespace {
+
+// Runs on the main thread for every event of the mask and for the
+// tap-disabled notifications. It must return quickly: no allocation, no I/O.
+CGEventRef tapEntry(CGEventTapProxy /*proxy*/, CGEventType type, CGEventRef event,
+                    void* userInfo) {
+  auto* client = static_cast<EventTapClient*>(userInfo);
+  if (client == nullptr) return event;
+  const CGPoint location = event != nullptr ? CGEventGetLocation(event) : CGPointZero;
+  const TapVerdict verdict =
+      client->eventTapCallback(static_cast<EventType>(type), Point{location.x, location.y});
+  return verdict == TapVerdict::Pass ? event : nullptr;
+}
+
+}  // namespace
+
+QuartzEventTap::QuartzEventTap(CFRef<CFMachPortRef> tap, CFRef<CFRunLoopSourceRef> source)
+    : tap_(std::move(tap)), source_(std::move(source)) {}
+
+QuartzEventTap::~QuartzEventTap() {
+  CGEventTapEnable(tap_.get(), false);
+  CFRunLoopRemoveSource(CFRunLoopGetMain(), source_.get(), kCFRunLoopCommonModes);
+  CFMachPortInvalidate(tap_.get());
+}
+
+bool QuartzEventTap::setEnabled(bool enabled) {
+  CGEventTapEnable(tap_.get(), enabled);
+  return CGEventTapIsEnabled(tap_.get()) == enabled;
+}
+
+std::unique_ptr<EventTap> QuartzEventTapFactory::createTap(std::uint64_t mask,
+                                                           EventTapClient& client) {
+  auto tap = CFRef<CFMachPortRef>::adopt(CGEventTapCreate(kCGSessionEventTap,
+                                                          kCGHeadInsertEventTap,
+                                                          kCGEventTapOptionDefault,
+                                                          static_cast<CGEventMask>(mask), tapEntry,
+                                                          static_cast<void*>(&client)));
+  if (!tap) return nullptr;
+  auto source =
+      CFRef<CFRunLoopSourceRef>::adopt(CFMachPortCreateRunLoopSource(kCFAllocatorDefault, tap.get(), 0));
+  if (!source) {
+    CFMachPortInvalidate(tap.get());
+    return nullptr;
+  }
+  // A new tap is active; it stays off until its owner enables it.
+  CGEventTapEnable(tap.get(), false);
+  CFRunLoopAddSource(CFRunLoopGetMain(), source.get(), kCFRunLoopCommonModes);
+  return std::make_unique<QuartzEventTap>(std::move(tap), std::move(source));
+}
+
+}  // namespace hushpad::macos

@@ -1,0 +1,45 @@
+#include "platform/macos/user_defaults.h"
+
+#import <Foundation/Foundation.h>
+
+#include "platform/macos/ns_string.h"
+
+namespace hushpad::macos {
+namespace {
+
+NSUserDefaults* defaults() { return [NSUserDefaults standardUserDefaults]; }
+
+}  // namespace
+
+std::optional<Bytes> FoundationUserDefaults::dataForKey(const std::string& key) {
+  NSString* nsKey = toNSString(key);
+  NSData* data = nsKey != nil ? [defaults() dataForKey:nsKey] : nil;
+  if (data == nil) return std::nullopt;
+  const auto* bytes = static_cast<const std::uint8_t*>(data.bytes);
+  return Bytes(bytes, bytes + data.length);
+}
+
+void FoundationUserDefaults::setData(const std::string& key, std::span<const std::uint8_t> data) {
+  NSString* nsKey = toNSString(key);
+  if (nsKey == nil) return;
+  [defaults() setObject:[NSData dataWithBytes:data.data() length:data.size()] forKey:nsKey];
+}
+
+void FoundationUserDefaults::removeObject(const std::string& key) {
+  NSString* nsKey = toNSString(key);
+  if (nsKey == nil) return;
+  [defaults() removeObjectForKey:nsKey];
+}
+
+bool FoundationUserDefaults::boolForKey(const std::string& key) {
+  NSString* nsKey = toNSString(key);
+  return nsKey != nil && [defaults() boolForKey:nsKey];
+}
+
+void FoundationUserDefaults::setBool(const std::string& key, bool value) {
+  NSString* nsKey = toNSString(key);
+  if (nsKey == nil) return;
+  [defaults() setBool:value forKey:nsKey];
+}
+
+}  // namespace hushpad::macos
