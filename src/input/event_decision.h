@@ -23,7 +23,7 @@ class BlockedEventTypes {
   friend bool operator==(const BlockedEventTypes&, const BlockedEventTypes&) = default;
 
  private:
-  std::uint64_t mask_ = 0;   // members below 64
+  std::uint64_t mask_ = 0;           // members below 64
   std::array<EventType, 8> high_{};  // members of 64 and above (none in practice)
   std::size_t highCount_ = 0;
 };

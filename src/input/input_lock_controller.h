@@ -48,7 +48,9 @@ class InputLockController final : public EventTapClient {
 
   // Called (on a later main-loop pass) after the controller unlocked by itself
   // because the system took the event tap away; the owner refreshes its UI.
-  void setForcedUnlockHandler(std::function<void()> handler) { forcedUnlockHandler_ = std::move(handler); }
+  void setForcedUnlockHandler(std::function<void()> handler) {
+    forcedUnlockHandler_ = std::move(handler);
+  }
 
   TrackpadGestureLock& gestureLock() { return *gestureLock_; }
   InputPermissionController& permissionController() { return *permissionController_; }
@@ -56,13 +58,19 @@ class InputLockController final : public EventTapClient {
   bool hasEventTap() const { return eventTap_ != nullptr; }
 
  private:
+  void rollBackLock();
+  void handleTapDisabled() noexcept;
+  void queueForcedUnlock() noexcept;
+  bool pointerMayPass(Point location) const noexcept;
+
   InputLockServices services_;
-  std::unique_ptr<EventTap> eventTap_;
   std::unique_ptr<TrackpadGestureLock> gestureLock_;
   std::unique_ptr<InputPermissionController> permissionController_;
   bool isLocked_ = false;
   BlockedEventTypes blockedEventTypes_;
   std::function<void()> forcedUnlockHandler_;
+  // Last, so that it goes first: the tap calls back into this object.
+  std::unique_ptr<EventTap> eventTap_;
 };
 
 }  // namespace hushpad

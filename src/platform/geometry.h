@@ -48,27 +48,39 @@ constexpr double minX(const Rect& r) { return standardized(r).origin.x; }
 constexpr double minY(const Rect& r) { return standardized(r).origin.y; }
 constexpr double width(const Rect& r) { return standardized(r).size.width; }
 constexpr double height(const Rect& r) { return standardized(r).size.height; }
-constexpr double maxX(const Rect& r) { const Rect s = standardized(r); return s.origin.x + s.size.width; }
-constexpr double maxY(const Rect& r) { const Rect s = standardized(r); return s.origin.y + s.size.height; }
+constexpr double maxX(const Rect& r) {
+  const Rect s = standardized(r);
+  return s.origin.x + s.size.width;
+}
+constexpr double maxY(const Rect& r) {
+  const Rect s = standardized(r);
+  return s.origin.y + s.size.height;
+}
 
 // Minimum edges inside, maximum edges outside: an empty rectangle contains nothing.
 constexpr bool containsPoint(const Rect& r, Point p) {
   return p.x >= minX(r) && p.x < maxX(r) && p.y >= minY(r) && p.y < maxY(r);
 }
 
+// The null rectangle: no place at all, so it contains no point.
+inline constexpr Rect kNullRect{
+    {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()}, {0, 0}};
+
+constexpr bool isNull(const Rect& r) {
+  return r.origin.x == kNullRect.origin.x || r.origin.y == kNullRect.origin.y;
+}
+
 // Shrinks by dx on the left and right and dy at the bottom and top; negative
 // amounts grow it. A rectangle shrunk past nothing becomes the null rectangle,
-// which contains no point.
+// and the null rectangle stays null whatever the amounts.
 constexpr Rect insetBy(const Rect& r, double dx, double dy) {
+  if (isNull(r)) return kNullRect;
   Rect s = standardized(r);
   s.origin.x += dx;
   s.origin.y += dy;
   s.size.width -= 2 * dx;
   s.size.height -= 2 * dy;
-  if (s.size.width < 0 || s.size.height < 0) {
-    constexpr double inf = std::numeric_limits<double>::infinity();
-    return Rect{{inf, inf}, {0, 0}};
-  }
+  if (s.size.width < 0 || s.size.height < 0) return kNullRect;
   return s;
 }
 

@@ -1,0 +1,121 @@
+#include "input/event_decision.h"
+
+#include <algorithm>
+#include <bit>
+#include <optional>
+#include <stdexcept>
+
+namespace hushpad {
+namespace {
+
+constexpr std::uint64_t bitFor(EventType type) { return std::uint64_t{1} << type; }
+
+constexpr std::uint64_t maskOf(std::initializer_list<EventType> types) {
+  std::uint64_t mask = 0;
+  for (EventType type : types) mask |= bitFor(type);
+  return mask;
+}
+
+// Left, right and other mouse buttons (down, up, dragged) and the scroll wheel.
+constexpr std::uint64_t kHitTestedMask = maskOf({1, 2, 3, 4, 6, 7, 22, 25, 26, 27});
+
+// p with its y axis turned upward within frame, if frame then contains it. Both
+// vertical edges of the frame count for x.
+std::optional<Point> flippedWithin(const Rect& frame, Point p) noexcept {
+  if (p.x < minX(frame) || p.x > maxX(frame)) return std::nullopt;
+  const Point flipped{p.x, maxY(frame) - (p.y - minY(frame))};
+  if (!containsPoint(frame, flipped)) return std::nullopt;
+  return flipped;
+}
+
+Rect menuBarStrip(const Rect& screen) {
+  return makeRect(minX(screen), maxY(screen) - kMenuBarStripHeight, width(screen),
+                  kMenuBarStripHeight);
+}
+
+}  // namespace
+
+BlockedEventTypes::BlockedEventTypes(std::initializer_list<EventType> types) {
+  for (EventType type : types) {
+    if (type < 64) {
+      mask_ |= bitFor(type);
+      continue;
+    }
+    const auto end = high_.begin() + static_cast<std::ptrdiff_t>(highCount_);
+    const auto at = std::lower_bound(high_.begin(), end, type);
+    if (at != end && *at == type) continue;
+    if (highCount_ == high_.size()) {
+      throw std::length_error("BlockedEventTypes holds at most 8 types of 64 and above");
+    }
+    std::move_backward(at, end, end + 1);
+    *at = type;
+    ++highCount_;
+  }
+}
+
+bool BlockedEventTypes::contains(EventType type) const noexcept {
+  if (type < 64) return (mask_ & bitFor(type)) != 0;
+  const auto end = high_.begin() + static_cast<std::ptrdiff_t>(highCount_);
+  return std::find(high_.begin(), end, type) != end;
+}
+
+std::size_t BlockedEventTypes::size() const noexcept {
+  return static_cast<std::size_t>(std::popcount(mask_)) + highCount_;
+}
+
+std::uint64_t BlockedEventTypes::eventMask() const noexcept { return mask_; }
+
+BlockedEventTypes defaultBlockedEventTypes() {
+  return BlockedEventTypes{
+      1,   // left mouse down
+      2,   // left mouse up
+      3,   // right mouse down
+      4,   // right mouse up
+      6,   // left mouse dragged
+      7,   // right mouse dragged
+      10,  // key down
+      11,  // key up
+      12,  // flags changed (modifier keys)
+      14,  // system defined
+      18,  // rotate
+      19,  // begin gesture
+      20,  // end gesture
+      22,  // scroll wheel
+      25,  // other mouse down
+      26,  // other mouse up
+      27,  // other mouse dragged
+      29,  // gesture
+      30,  // magnify
+      31,  // swipe
+      32,  // smart magnify
+      34,  // pressure
+      37,  // direct touch
+      38,  // change mode
+  };
+}
+
+bool isHitTestedEventType(EventType type) noexcept {
+  return type < 64 && (kHitTestedMask & bitFor(type)) != 0;
+}
+
+Point flippedLocation(Point p, std::span<const Rect> screens) noexcept {
+  for (const Rect& frame : screens) {
+    if (const auto flipped = flippedWithin(frame, p)) return *flipped;
+  }
+  return p;
+}
+
+bool statusButtonHit(Rect buttonScreenFrame, Point p, std::span<const Rect> screens) noexcept {
+  const Rect hitArea = insetBy(buttonScreenFrame, -kStatusButtonHitMargin, -kStatusButtonHitMargin);
+  return containsPoint(hitArea, p) || containsPoint(hitArea, flippedLocation(p, screens));
+}
+
+bool menuBarStripHit(Point p, std::span<const Rect> screens) noexcept {
+  const Point flipped = flippedLocation(p, screens);
+  return std::any_of(screens.begin(), screens.end(), [&](const Rect& screen) {
+    const Rect strip = menuBarStrip(screen);
+    return containsPoint(strip, p) || containsPoint(strip, flipped);
+  });
+}
+
+}  // namespace hushpad
