@@ -1,0 +1,181 @@
+#include "app/app_delegate.h"
+
+#include "artwork/toolbar_mark.h"
+#include "input/event_decision.h"
+#include "input/input_permission_controller.h"
+
+namespace hushpad {
+namespace {
+
+constexpr const char* kUnlockedToolTip =
+    "Hushpad: unlocked. Left-click to lock, right-click for menu.";
+constexpr const char* kLockedToolTip = "Hushpad: locked. Click here to unlock.";
+constexpr const char* kUnlockedLabel = "Hushpad unlocked";
+constexpr const char* kLockedLabel = "Hushpad locked";
+
+std::unique_ptr<InputLockController> makeLockController(Platform& platform) {
+  auto gestureLock = std::make_unique<TrackpadGestureLock>(
+      kGestureBackupDefaultsKey, platform.makeGestureOverrides(), platform.preferences,
+      platform.userDefaults, platform.notifications);
+  auto permissionController = std::make_unique<InputPermissionController>(
+      platform.privacy, platform.alerts, platform.workspace);
+  const InputLockServices services{platform.eventTaps, platform.screens, platform.alerts,
+                                   platform.workspace, platform.privacy, platform.mainQueue};
+  return std::make_unique<InputLockController>(services, std::move(gestureLock),
+                                               std::move(permissionController),
+                                               defaultBlockedEventTypes());
+}
+
+// Fills storage on first use; the same image afterwards.
+const std::shared_ptr<Image>& cachedToolbarImage(std::shared_ptr<Image>& storage,
+                                                 ImageFactory& images, bool locked) {
+  if (!storage) storage = makeToolbarImage(images, locked);
+  return storage;
+}
+
+// Title, action, key equivalent (with the default modifier), separator, target.
+Menu statusMenu(ActionTarget* target) {
+  return Menu{{
+      {"Lock Now", Action::LockNow, "", false, target},
+      {"Open Permissions", Action::OpenPermissions, "", false, target},
+      {"", Action::None, "", true, target},
+      {"Quit Hushpad", Action::Quit, "q", false, target},
+  }};
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(Platform& platform)
+    : platform_(platform), statusItem_(platform.statusBar.statusItem(kSquareStatusItemLength)) {}
+
+void AppDelegate::applicationDidFinishLaunching() {
+  platform_.application.setActivationPolicyAccessory();
+  configureStatusItem();
+}
+
+// Restores the trackpad settings before the process ends; the status item is
+// about to go away, so it is left as it is.
+void AppDelegate::applicationWillTerminate() {
+  InputLockController& controller = lockController();
+  if (controller.isLocked()) controller.unlock();
+}
+
+void AppDelegate::performAction(Action action) {
+  switch (action) {
+    case Action::StatusItemClicked:
+      statusItemClicked();
+      break;
+    case Action::LockNow:
+      lockNow();
+      break;
+    case Action::OpenPermissions:
+      openPermissions();
+      break;
+    case Action::Quit:
+      quit();
+      break;
+    case Action::None:
+      break;
+  }
+}
+
+void AppDelegate::configureStatusItem() {
+  const std::shared_ptr<StatusButton> button = statusItem_->button();
+  if (!button) return;
+  button->setTitle("");
+  button->setImage(unlockedToolbarImage());
+  button->setImagePosition(ImagePosition::ImageOnly);
+  button->setTarget(this, Action::StatusItemClicked);
+  button->sendActionOn(kEventMaskLeftMouseUp | kEventMaskRightMouseUp);
+  lockController().statusButton = button;
+  updateStatusItem();
+}
+
+void AppDelegate::updateStatusItem() {
+  const std::shared_ptr<StatusButton> button = statusItem_->button();
+  if (!button) return;
+  const bool locked = lockController().isLocked();
+  button->setTitle("");
+  button->setImage(locked ? lockedToolbarImage() : unlockedToolbarImage());
+  button->setToolTip(locked ? kLockedToolTip : kUnlockedToolTip);
+  button->setAccessibilityLabel(locked ? kLockedLabel : kUnlockedLabel);
+}
+
+// While locked any click unlocks; while unlocked a right click opens the menu
+// and every other click locks.
+void AppDelegate::statusItemClicked() {
+  InputLockController& controller = lockController();
+  if (controller.isLocked()) {
+    controller.unlock();
+    updateStatusItem();
+    requestReviewAfterFirstUnlockIfNeeded();
+    return;
+  }
+  if (platform_.application.currentEventType() == MouseEventType::RightMouseUp) {
+    openMenu();
+    return;
+  }
+  lockPath();
+}
+
+void AppDelegate::lockNow() { lockPath(); }
+
+void AppDelegate::openPermissions() { platform_.workspace.openURL(kAccessibilityPaneURL); }
+
+void AppDelegate::quit() { platform_.application.terminate(); }
+
+// Asks once per user account, after the click that unlocked has been handled.
+void AppDelegate::requestReviewAfterFirstUnlockIfNeeded() {
+  UserDefaults& defaults = platform_.userDefaults;
+  if (defaults.boolForKey(firstUnlockReviewDefaultsKey)) return;
+  defaults.setBool(firstUnlockReviewDefaultsKey, true);
+  platform_.mainQueue.async(
+      [&application = platform_.application, &reviewPrompt = platform_.reviewPrompt] {
+        application.activateIgnoringOtherApps();
+        reviewPrompt.requestReview();
+      });
+}
+
+InputLockController& AppDelegate::lockController() {
+  if (!lockController_) {
+    const std::shared_ptr<StatusButton> button = statusItem_->button();
+    lockController_ = makeLockController(platform_);
+    lockController_->statusButton = button;
+    // The controller gave up the lock by itself: show it.
+    lockController_->setForcedUnlockHandler([this] { updateStatusItem(); });
+  }
+  return *lockController_;
+}
+
+std::shared_ptr<Image> AppDelegate::unlockedToolbarImage() {
+  return cachedToolbarImage(unlockedToolbarImage_, platform_.images, /*locked=*/false);
+}
+
+std::shared_ptr<Image> AppDelegate::lockedToolbarImage() {
+  return cachedToolbarImage(lockedToolbarImage_, platform_.images, /*locked=*/true);
+}
+
+// The refused lock is shown too: the status item then keeps its unlocked look.
+void AppDelegate::lockPath() {
+  lockController().lock();
+  updateStatusItem();
+}
+
+// The menu lives only while it is open; AppKit tracks it inside the click.
+void AppDelegate::openMenu() {
+  const Menu menu = statusMenu(this);
+  statusItem_->setMenu(&menu);
+  if (const std::shared_ptr<StatusButton> button = statusItem_->button()) button->performClick();
+  statusItem_->setMenu(nullptr);
+}
+
+int runHushpad(Platform& platform) {
+  Application& application = platform.application;
+  AppDelegate delegate(platform);
+  application.setDelegate(&delegate);
+  const int result = application.run();
+  application.setDelegate(nullptr);
+  return result;
+}
+
+}  // namespace hushpad

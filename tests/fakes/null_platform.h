@@ -1,0 +1,48 @@
+#pragma once
+// The whole platform in memory: one of every fake, wired into a Platform.
+// The preference, user-defaults, notification, application and review fakes
+// share one CallLog, so a test can check the order of calls across them.
+
+#include <memory>
+
+#include "app/platform.h"
+#include "fakes/fake_app.h"
+#include "fakes/fake_input.h"
+#include "fakes/fake_main_queue.h"
+#include "fakes/fake_preferences.h"
+#include "gestures/overrides_table.h"
+
+namespace hushpad::fakes {
+
+struct NullPlatform {
+  NullPlatform() = default;
+  NullPlatform(const NullPlatform&) = delete;
+  NullPlatform& operator=(const NullPlatform&) = delete;
+
+  Platform platform() {
+    return Platform{application,   statusBar,
+                    images,        eventTaps,
+                    screens,       privacy,
+                    alerts,        workspace,
+                    preferences,   userDefaults,
+                    notifications, mainQueue,
+                    reviewPrompt,  makeTrackpadOverridesTable};
+  }
+
+  std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
+  FakeApplication application{log};
+  FakeStatusBar statusBar;
+  FakeImageFactory images;
+  FakeEventTapFactory eventTaps;
+  FakeScreens screens;
+  FakePrivacyAccess privacy;
+  FakeAlertPresenter alerts;
+  FakeWorkspace workspace;
+  FakePreferenceStore preferences{log};
+  FakeUserDefaults userDefaults{log};
+  FakeDistributedNotifications notifications{log};
+  FakeMainQueue mainQueue;
+  FakeReviewPrompt reviewPrompt{log};
+};
+
+}  // namespace hushpad::fakes
