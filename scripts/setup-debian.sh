@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev           # backup codec (JSON)
   libgtk-3-dev libcairo2-dev   # tray icon, dialogs, drawing (GSettings comes with GLib)
   libx11-dev
+  gsettings-desktop-schemas    # the touchpad settings a lock switches off
 )
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(

@@ -1,0 +1,53 @@
+#pragma once
+// The monitors of the X display, and the change of coordinates between GDK
+// (origin at the top left of the X screen, y downward) and the program's own:
+// screen rectangles with y upward from the bottom of the primary monitor, event
+// locations with y downward from its top, both with x from its left edge.
+
+#include <gdk/gdk.h>
+
+#include <array>
+#include <cstddef>
+#include <span>
+
+#include "input/event_decision.h"
+#include "platform/geometry.h"
+#include "platform/screens.h"
+
+namespace hushpad {
+
+// A rectangle in GDK's global coordinates.
+struct PixelRect {
+  double x = 0;
+  double y = 0;
+  double width = 0;
+  double height = 0;
+};
+
+Rect toScreenRect(const PixelRect& rect, const PixelRect& primary);
+Point toEventLocation(double rootX, double rootY, const PixelRect& primary);
+PixelRect toPixelRect(const GdkRectangle& rect);
+
+// The display's monitors, primary first. The list is kept up to date from the
+// display's signals, so reading it never allocates.
+class MonitorScreens final : public Screens {
+ public:
+  explicit MonitorScreens(GdkDisplay* display);
+  ~MonitorScreens() override;
+  MonitorScreens(const MonitorScreens&) = delete;
+  MonitorScreens& operator=(const MonitorScreens&) = delete;
+
+  std::size_t copyFrames(std::span<Rect> out) const override;
+  // The primary monitor's geometry; all zero when there is no monitor.
+  PixelRect primaryGeometry() const;
+
+ private:
+  static void monitorsChanged(MonitorScreens* self);
+  void refresh();
+
+  GdkDisplay* display_;
+  std::array<GdkMonitor*, kMaxScreens> monitors_{};  // primary first
+  std::size_t count_ = 0;
+};
+
+}  // namespace hushpad

@@ -1,0 +1,271 @@
+#include "platform/linux/status_icon.h"
+
+#include <gdk/gdkx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "input/event_decision.h"
+#include "platform/linux/event_tap.h"
+
+namespace hushpad {
+namespace {
+
+// How long a tray may take to embed the icon before the user is told.
+constexpr guint kTrayWaitSeconds = 3;
+
+std::uint64_t eventMaskBit(MouseEventType type) {
+  const auto number = static_cast<std::uint32_t>(type);
+  return number < 64 ? std::uint64_t{1} << number : 0;
+}
+
+// GTK's own window for the icon, which the tray embeds.
+GtkWidget* trayWidgetOf(GtkStatusIcon* icon) {
+  const guint32 xid = gtk_status_icon_get_x11_window_id(icon);
+  if (xid == 0) return nullptr;
+  GdkWindow* window = gdk_x11_window_lookup_for_display(gdk_display_get_default(), xid);
+  gpointer widget = nullptr;
+  if (window != nullptr) gdk_window_get_user_data(window, &widget);
+  return GTK_IS_WIDGET(widget) ? GTK_WIDGET(widget) : nullptr;
+}
+
+std::optional<GdkRGBA> trayForeground(GtkWidget* tray) {
+  if (g_object_class_find_property(G_OBJECT_GET_CLASS(tray), "fg-color") == nullptr) {
+    return std::nullopt;
+  }
+  GdkRGBA* color = nullptr;
+  g_object_get(tray, "fg-color", &color, nullptr);
+  if (color == nullptr) return std::nullopt;
+  const GdkRGBA result = *color;
+  gdk_rgba_free(color);
+  return result;
+}
+
+struct MenuAction {
+  ActionTarget* target;
+  Action action;
+};
+
+void activateMenuItem(GtkMenuItem*, gpointer data) {
+  const auto* menuAction = static_cast<const MenuAction*>(data);
+  if (menuAction->target != nullptr) menuAction->target->performAction(menuAction->action);
+}
+
+void deleteMenuAction(gpointer data, GClosure*) { delete static_cast<MenuAction*>(data); }
+
+GtkWidget* menuItemFor(const MenuItem& item, GtkAccelGroup* accelerators) {
+  if (item.isSeparator) return gtk_separator_menu_item_new();
+  GtkWidget* widget = gtk_menu_item_new_with_label(item.title.c_str());
+  g_signal_connect_data(widget, "activate", G_CALLBACK(activateMenuItem),
+                        new MenuAction{item.target, item.action}, deleteMenuAction,
+                        GConnectFlags{});
+  if (!item.keyEquivalent.empty()) {
+    const guint key = gdk_unicode_to_keyval(g_utf8_get_char(item.keyEquivalent.c_str()));
+    gtk_widget_add_accelerator(widget, "activate", accelerators, key, GDK_CONTROL_MASK,
+                               GTK_ACCEL_VISIBLE);
+  }
+  return widget;
+}
+
+GtkWidget* buildMenu(const Menu& menu) {
+  GtkWidget* widget = gtk_menu_new();
+  GtkAccelGroup* accelerators = gtk_accel_group_new();
+  gtk_window_add_accel_group(GTK_WINDOW(gtk_widget_get_toplevel(widget)), accelerators);
+  for (const MenuItem& item : menu.items) {
+    gtk_menu_shell_append(GTK_MENU_SHELL(widget), menuItemFor(item, accelerators));
+  }
+  g_object_unref(accelerators);
+  gtk_widget_show_all(widget);
+  return widget;
+}
+
+}  // namespace
+
+int trayIconPixelSize(int traySize) {
+  int best = traySize;
+  int bestDistance = G_MAXINT;
+  for (int size = GTK_ICON_SIZE_MENU; size <= GTK_ICON_SIZE_DIALOG; ++size) {
+    gint width = 0;
+    gint height = 0;
+    if (!gtk_icon_size_lookup(static_cast<GtkIconSize>(size), &width, &height)) continue;
+    const int distance = std::max(std::abs(traySize - width), std::abs(traySize - height));
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = std::max(width, height);
+    }
+  }
+  return best;
+}
+
+TrayStatusButton::TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens)
+    : application_(application),
+      screens_(screens),
+      icon_(gtk_status_icon_new()),
+      tray_(trayWidgetOf(icon_)) {
+  g_signal_connect(icon_, "button-press-event", G_CALLBACK(pressed), this);
+  g_signal_connect(icon_, "button-release-event", G_CALLBACK(released), this);
+  g_signal_connect(icon_, "size-changed", G_CALLBACK(sizeChanged), this);
+  if (tray_ != nullptr) {
+    g_signal_connect_swapped(tray_, "notify::fg-color", G_CALLBACK(lookChanged), this);
+    g_signal_connect_swapped(tray_, "style-updated", G_CALLBACK(lookChanged), this);
+  }
+  missingTrayTimer_ = g_timeout_add_seconds(kTrayWaitSeconds, reportMissingTray, this);
+}
+
+TrayStatusButton::~TrayStatusButton() {
+  if (missingTrayTimer_ != 0) g_source_remove(missingTrayTimer_);
+  if (tray_ != nullptr) g_signal_handlers_disconnect_by_data(tray_, this);
+  g_signal_handlers_disconnect_by_data(icon_, this);
+  g_object_unref(icon_);
+}
+
+void TrayStatusButton::setImage(std::shared_ptr<Image> image) {
+  image_ = std::dynamic_pointer_cast<RecordedImage>(image);
+  if (image_) {
+    render();
+  } else {
+    gtk_status_icon_set_from_pixbuf(icon_, nullptr);
+  }
+}
+
+void TrayStatusButton::setTarget(ActionTarget* target, Action action) {
+  target_ = target;
+  action_ = action;
+}
+
+void TrayStatusButton::setToolTip(const std::string& toolTip) {
+  gtk_status_icon_set_tooltip_text(icon_, toolTip.c_str());
+}
+
+void TrayStatusButton::setAccessibilityLabel(const std::string& label) {
+  gtk_status_icon_set_title(icon_, label.c_str());
+}
+
+void TrayStatusButton::performClick() {
+  if (menu_) {
+    const Menu menu = *menu_;
+    showMenu(menu);
+  } else {
+    sendAction(std::nullopt);
+  }
+}
+
+std::optional<Rect> TrayStatusButton::screenFrame() const {
+  GdkRectangle area;
+  if (!gtk_status_icon_is_embedded(icon_) ||
+      !gtk_status_icon_get_geometry(icon_, nullptr, &area, nullptr)) {
+    return std::nullopt;
+  }
+  return toScreenRect(toPixelRect(area), screens_.primaryGeometry());
+}
+
+void TrayStatusButton::mouseUp(MouseEventType type) {
+  if ((actionMask_ & eventMaskBit(type)) != 0) sendAction(type);
+}
+
+void TrayStatusButton::passedMouseUp(MouseEventType type, double rootX, double rootY) {
+  if (gtk_status_icon_is_embedded(icon_) && !isNear(rootX, rootY, kStatusButtonHitMargin)) return;
+  mouseUp(type);
+}
+
+void TrayStatusButton::setMenu(const Menu* menu) {
+  if (menu != nullptr) {
+    menu_ = *menu;
+  } else {
+    menu_.reset();
+  }
+}
+
+// The action comes with the release, as with any button.
+gboolean TrayStatusButton::pressed(GtkStatusIcon*, GdkEventButton*, gpointer) { return TRUE; }
+
+// A release away from the icon, after pressing on it, is no click.
+gboolean TrayStatusButton::released(GtkStatusIcon*, GdkEventButton* event, gpointer self) {
+  auto* button = static_cast<TrayStatusButton*>(self);
+  if (button->isNear(event->x_root, event->y_root, 0)) button->mouseUp(mouseUpType(event->button));
+  return TRUE;
+}
+
+gboolean TrayStatusButton::sizeChanged(GtkStatusIcon*, gint, gpointer self) {
+  static_cast<TrayStatusButton*>(self)->render();
+  return TRUE;
+}
+
+void TrayStatusButton::lookChanged(TrayStatusButton* self) { self->render(); }
+
+gboolean TrayStatusButton::reportMissingTray(gpointer self) {
+  auto* button = static_cast<TrayStatusButton*>(self);
+  button->missingTrayTimer_ = 0;
+  if (!gtk_status_icon_is_embedded(button->icon_)) {
+    std::fputs(
+        "Hushpad: no system tray found; the icon will appear as soon as a tray starts. Hushpad "
+        "keeps running.\n",
+        stderr);
+  }
+  return G_SOURCE_REMOVE;
+}
+
+bool TrayStatusButton::isNear(double rootX, double rootY, double margin) const {
+  GdkRectangle area;
+  if (!gtk_status_icon_get_geometry(icon_, nullptr, &area, nullptr)) return false;
+  const Rect near = insetBy(makeRect(area.x, area.y, area.width, area.height), -margin, -margin);
+  return containsPoint(near, Point{rootX, rootY});
+}
+
+// The click's release is the current event while the action runs.
+void TrayStatusButton::sendAction(std::optional<MouseEventType> type) {
+  if (target_ == nullptr) return;
+  const std::optional<MouseEventType> outer = application_.currentEventType();
+  application_.setCurrentEventType(type);
+  target_->performAction(action_);
+  application_.setCurrentEventType(outer);
+}
+
+// Tracks the menu in a main loop of its own until it closes, as AppKit does.
+void TrayStatusButton::showMenu(const Menu& menu) {
+  GtkWidget* widget = buildMenu(menu);
+  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  g_signal_connect_swapped(widget, "deactivate", G_CALLBACK(g_main_loop_quit), loop);
+  gtk_menu_popup(GTK_MENU(widget), nullptr, nullptr, gtk_status_icon_position_menu, icon_, 0,
+                 gtk_get_current_event_time());
+  if (gtk_widget_get_visible(widget)) g_main_loop_run(loop);
+  gtk_widget_destroy(widget);
+  g_main_loop_unref(loop);
+}
+
+// Drawn afresh for the tray's size, scale and colours.
+void TrayStatusButton::render() {
+  if (!image_) return;
+  const int traySize = gtk_status_icon_get_size(icon_);
+  const int size = traySize > 0 ? trayIconPixelSize(traySize)
+                                : static_cast<int>(std::ceil(image_->size().width));
+  const int scale = tray_ != nullptr ? gtk_widget_get_scale_factor(tray_) : 1;
+  GdkPixbuf* pixbuf = image_->render(size * scale, templateColor());
+  if (pixbuf == nullptr) return;
+  gtk_status_icon_set_from_pixbuf(icon_, pixbuf);
+  g_object_unref(pixbuf);
+}
+
+GdkRGBA TrayStatusButton::templateColor() const {
+  GdkRGBA theme{0, 0, 0, 1};
+  if (tray_ == nullptr) return theme;
+  gtk_style_context_get_color(gtk_widget_get_style_context(tray_),
+                              gtk_widget_get_state_flags(tray_), &theme);
+  return templateColorFor(trayForeground(tray_), theme);
+}
+
+std::unique_ptr<StatusItem> TrayStatusBar::statusItem(double) {
+  auto button = std::make_shared<TrayStatusButton>(application_, screens_);
+  newestButton_ = button;
+  return std::make_unique<TrayStatusItem>(std::move(button));
+}
+
+void TrayStatusBar::deliverMouseUp(MouseEventType type, double rootX, double rootY) {
+  if (const std::shared_ptr<TrayStatusButton> button = newestButton_.lock()) {
+    button->passedMouseUp(type, rootX, rootY);
+  }
+}
+
+}  // namespace hushpad

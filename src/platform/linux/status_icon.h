@@ -1,0 +1,98 @@
+#pragma once
+// The status item as an XEmbed system tray icon (GtkStatusIcon).
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <optional>
+
+#include "platform/linux/application.h"
+#include "platform/linux/screens.h"
+#include "platform/linux/tray_image.h"
+#include "platform/status_item.h"
+
+namespace hushpad {
+
+// The pixel size GTK shows a tray icon of size pixels at: the nearest of the
+// theme's icon sizes. An image of exactly that size is shown unscaled.
+int trayIconPixelSize(int traySize);
+
+class TrayStatusButton final : public StatusButton {
+ public:
+  TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens);
+  ~TrayStatusButton() override;
+  TrayStatusButton(const TrayStatusButton&) = delete;
+  TrayStatusButton& operator=(const TrayStatusButton&) = delete;
+
+  // A tray icon shows only its image.
+  void setTitle(const std::string&) override {}
+  void setImage(std::shared_ptr<Image> image) override;
+  void setImagePosition(ImagePosition) override {}
+  void setTarget(ActionTarget* target, Action action) override;
+  void sendActionOn(std::uint64_t mask) override { actionMask_ = mask; }
+  void setToolTip(const std::string& toolTip) override;
+  void setAccessibilityLabel(const std::string& label) override;
+  // With a menu: shows it at the icon and returns once it has closed.
+  void performClick() override;
+  std::optional<Rect> screenFrame() const override;
+
+  // A mouse button released on the icon: sends the action if the mask asks
+  // for this kind of release.
+  void mouseUp(MouseEventType type);
+  // A release let through while the input is held, in GDK's global
+  // coordinates: a click when it is on or near the icon, or anywhere while no
+  // tray shows the icon (then it was let through in the strip where trays are).
+  void passedMouseUp(MouseEventType type, double rootX, double rootY);
+  void setMenu(const Menu* menu);
+
+ private:
+  static gboolean pressed(GtkStatusIcon*, GdkEventButton*, gpointer);
+  static gboolean released(GtkStatusIcon*, GdkEventButton* event, gpointer self);
+  static gboolean sizeChanged(GtkStatusIcon*, gint, gpointer self);
+  static void lookChanged(TrayStatusButton* self);
+  static gboolean reportMissingTray(gpointer self);
+  bool isNear(double rootX, double rootY, double margin) const;
+  void sendAction(std::optional<MouseEventType> type);
+  void showMenu(const Menu& menu);
+  void render();
+  GdkRGBA templateColor() const;
+
+  LinuxApplication& application_;
+  const MonitorScreens& screens_;
+  GtkStatusIcon* icon_;
+  GtkWidget* tray_;  // the icon's window in the tray (GTK's own), if found
+  guint missingTrayTimer_ = 0;
+  std::shared_ptr<RecordedImage> image_;
+  ActionTarget* target_ = nullptr;
+  Action action_ = Action::None;
+  std::uint64_t actionMask_ = 0;
+  std::optional<Menu> menu_;
+};
+
+class TrayStatusItem final : public StatusItem {
+ public:
+  explicit TrayStatusItem(std::shared_ptr<TrayStatusButton> button) : button_(std::move(button)) {}
+  std::shared_ptr<StatusButton> button() override { return button_; }
+  void setMenu(const Menu* menu) override { button_->setMenu(menu); }
+
+ private:
+  std::shared_ptr<TrayStatusButton> button_;
+};
+
+class TrayStatusBar final : public StatusBar {
+ public:
+  TrayStatusBar(LinuxApplication& application, const MonitorScreens& screens)
+      : application_(application), screens_(screens) {}
+
+  // One tray icon per item; the length is the tray's business.
+  std::unique_ptr<StatusItem> statusItem(double length) override;
+  // Hands a release that the event tap let through to the newest item.
+  void deliverMouseUp(MouseEventType type, double rootX, double rootY);
+
+ private:
+  LinuxApplication& application_;
+  const MonitorScreens& screens_;
+  std::weak_ptr<TrayStatusButton> newestButton_;
+};
+
+}  // namespace hushpad
