@@ -1,17 +1,15 @@
 #pragma once
 // In-memory stand-ins for the application shell's services: the application
-// object, the status bar with its item, the review prompt, images, and a
-// canvas that records what is drawn on it.
+// object, the main queue, the review prompt, the status bar with its item,
+// images, and a canvas that records what is drawn on it.
 //
-// FakeApplication and FakeReviewPrompt write into a CallLog (see
-// fake_preferences.h) that can be shared with the other fakes:
-//   "activateIgnoringOtherApps", "requestReview", "applicationWillTerminate",
-//   "terminated".
+// FakeApplication and FakeReviewPrompt log "applicationWillTerminate",
+// "terminated", "activateIgnoringOtherApps" and "requestReview" into a CallLog
+// (see fake_preferences.h) that can be shared with the other fakes.
 
 #include <algorithm>
-#include <array>
+#include <deque>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -26,58 +24,39 @@
 
 namespace hushpad::fakes {
 
-// One call on a RecordingCanvas. Only the fields of its kind are set.
+// One call on a RecordingCanvas: the method's name and its numbers, points as
+// x then y, colours as red, green, blue, alpha.
 struct CanvasCall {
-  enum class Kind {
-    StrokeColor,
-    FillColor,
-    BeginPath,
-    LineWidth,
-    RoundCapsAndJoins,
-    MoveTo,
-    LineTo,
-    CurveTo,
-    Oval,
-    Stroke,
-    Fill
-  };
-  Kind kind = Kind::BeginPath;
-  std::array<Point, 3> points{};  // MoveTo, LineTo: [0]; CurveTo: end, c1, c2
-  Rect rect{};                    // Oval
-  double width = 0;               // LineWidth
-  Color color{};                  // StrokeColor, FillColor
+  std::string op;
+  std::vector<double> args;
   friend bool operator==(const CanvasCall&, const CanvasCall&) = default;
 };
 
 class RecordingCanvas final : public Canvas {
  public:
-  using Kind = CanvasCall::Kind;
-
   void setStrokeColor(Color c) override {
-    calls.push_back({.kind = Kind::StrokeColor, .color = c});
+    add("setStrokeColor", {c.red, c.green, c.blue, c.alpha});
   }
-  void setFillColor(Color c) override { calls.push_back({.kind = Kind::FillColor, .color = c}); }
-  void beginPath() override { calls.push_back({.kind = Kind::BeginPath}); }
-  void setLineWidth(double w) override { calls.push_back({.kind = Kind::LineWidth, .width = w}); }
-  void setRoundCapsAndJoins() override { calls.push_back({.kind = Kind::RoundCapsAndJoins}); }
-  void moveTo(Point p) override { calls.push_back({.kind = Kind::MoveTo, .points = {p}}); }
-  void lineTo(Point p) override { calls.push_back({.kind = Kind::LineTo, .points = {p}}); }
+  void setFillColor(Color c) override { add("setFillColor", {c.red, c.green, c.blue, c.alpha}); }
+  void beginPath() override { add("beginPath"); }
+  void setLineWidth(double width) override { add("setLineWidth", {width}); }
+  void setRoundCapsAndJoins() override { add("setRoundCapsAndJoins"); }
+  void moveTo(Point p) override { add("moveTo", {p.x, p.y}); }
+  void lineTo(Point p) override { add("lineTo", {p.x, p.y}); }
   void curveTo(Point end, Point c1, Point c2) override {
-    calls.push_back({.kind = Kind::CurveTo, .points = {end, c1, c2}});
+    add("curveTo", {end.x, end.y, c1.x, c1.y, c2.x, c2.y});
   }
-  void addOval(Rect r) override { calls.push_back({.kind = Kind::Oval, .rect = r}); }
-  void strokePath() override { calls.push_back({.kind = Kind::Stroke}); }
-  void fillPath() override { calls.push_back({.kind = Kind::Fill}); }
-
-  std::vector<CanvasCall> callsOf(Kind kind) const {
-    std::vector<CanvasCall> out;
-    std::ranges::copy_if(calls, std::back_inserter(out),
-                         [kind](const CanvasCall& c) { return c.kind == kind; });
-    return out;
-  }
-  std::size_t count(Kind kind) const { return callsOf(kind).size(); }
+  // The ellipse's rectangle by its corners: minX, minY, maxX, maxY.
+  void addOval(Rect r) override { add("addOval", {minX(r), minY(r), maxX(r), maxY(r)}); }
+  void strokePath() override { add("strokePath"); }
+  void fillPath() override { add("fillPath"); }
 
   std::vector<CanvasCall> calls;
+
+ private:
+  void add(std::string op, std::vector<double> args = {}) {
+    calls.push_back({std::move(op), std::move(args)});
+  }
 };
 
 // An image that keeps the drawing it was made with.
@@ -102,108 +81,92 @@ class FakeImageFactory final : public ImageFactory {
   std::vector<std::shared_ptr<FakeImage>> made;  // every image, in order
 };
 
-// Records what the delegate asks of the application. run() calls the
-// delegate's applicationDidFinishLaunching, as launching does, then the
-// script, and returns exitCode.
+// run() finishes launching, as the real loop does, then runs the script and
+// returns exitCode.
 class FakeApplication final : public Application {
  public:
-  FakeApplication() = default;
-  explicit FakeApplication(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
-
   void setDelegate(ApplicationDelegate* d) override { delegate = d; }
   int run() override {
-    ++runCount;
     if (delegate != nullptr) delegate->applicationDidFinishLaunching();
     if (script) script();
     return exitCode;
   }
   void setActivationPolicyAccessory() override { accessoryPolicy = true; }
   std::optional<MouseEventType> currentEventType() override { return currentEvent; }
-  // Termination as AppKit does it: the delegate hears of it first.
+  // As AppKit does it: the delegate hears of it first.
   void terminate() override {
     if (delegate != nullptr) {
-      log_->add("applicationWillTerminate");
+      log->push_back("applicationWillTerminate");
       delegate->applicationWillTerminate();
     }
-    log_->add("terminated");
-    terminated = true;
+    log->push_back("terminated");
   }
-  void activateIgnoringOtherApps() override {
-    log_->add("activateIgnoringOtherApps");
-    ++activateCount;
-  }
-
-  CallLog& log() { return *log_; }
+  void activateIgnoringOtherApps() override { log->push_back("activateIgnoringOtherApps"); }
 
   ApplicationDelegate* delegate = nullptr;
   std::function<void()> script;
   int exitCode = 0;
-  int runCount = 0;
   bool accessoryPolicy = false;
   std::optional<MouseEventType> currentEvent;
-  bool terminated = false;
-  int activateCount = 0;
+  std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
+};
 
- private:
-  std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();
+// Tasks wait until the test runs them.
+class FakeMainQueue final : public MainQueue {
+ public:
+  void async(std::function<void()> task) override { pending.push_back(std::move(task)); }
+
+  // Runs every waiting task in order, those queued meanwhile too; returns how many ran.
+  std::size_t runPending() {
+    std::size_t ran = 0;
+    for (; !pending.empty(); ++ran) {
+      const std::function<void()> task = std::move(pending.front());
+      pending.pop_front();
+      task();
+    }
+    return ran;
+  }
+
+  std::deque<std::function<void()>> pending;
 };
 
 class FakeReviewPrompt final : public ReviewPrompt {
  public:
-  FakeReviewPrompt() = default;
-  explicit FakeReviewPrompt(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
+  void requestReview() override { log->push_back("requestReview"); }
 
-  void requestReview() override {
-    log_->add("requestReview");
-    ++requestCount;
-  }
-
-  CallLog& log() { return *log_; }
-
-  int requestCount = 0;
-
- private:
-  std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();
+  std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
 };
 
-// A status item whose button (if it has one) is shared with its status bar, so
-// tests can reach it. Keeps every menu attached to it.
+// A status item whose button, if it has one, is its status bar's.
 class FakeStatusItem final : public StatusItem {
  public:
   explicit FakeStatusItem(std::shared_ptr<FakeStatusButton> button)
       : fakeButton(std::move(button)) {}
 
   std::shared_ptr<StatusButton> button() override { return fakeButton; }
-  void setMenu(const Menu* m) override {
-    if (m != nullptr) {
-      attached = *m;
-      menusAttached.push_back(*m);
-    } else {
-      attached.reset();
-      ++menusDetached;
-    }
+  void setMenu(const Menu* menu) override {
+    attached = menu != nullptr ? std::optional(*menu) : std::nullopt;
+    ++(attached ? menusAttached : menusDetached);
   }
 
   std::shared_ptr<FakeStatusButton> fakeButton;
-  std::optional<Menu> attached;     // the menu the item shows now
-  std::vector<Menu> menusAttached;  // every menu ever attached
+  std::optional<Menu> attached;  // the menu the item shows now
+  int menusAttached = 0;
   int menusDetached = 0;
 };
 
 // Chooses the item titled title of the menu now attached to item, as the user
-// would while the menu is open: its target performs its action.
+// would while it is open: its target performs its action.
 inline void chooseMenuItem(const FakeStatusItem& item, const std::string& title) {
   if (!item.attached) throw std::logic_error("no menu is open");
   const auto& items = item.attached->items;
-  const auto found =
-      std::ranges::find_if(items, [&](const MenuItem& i) { return i.title == title; });
+  const auto found = std::ranges::find(items, title, &MenuItem::title);
   if (found == items.end()) throw std::logic_error("no menu item " + title);
   found->target->performAction(found->action);
 }
 
-// Makes FakeStatusItems that all share `button`, or have none when
-// withButton is false. Keeps a plain pointer to the newest item, which its
-// owner keeps alive.
+// Makes items that share one button, or have none when withButton is false.
+// Keeps a plain pointer to the newest item, which its owner keeps alive.
 class FakeStatusBar final : public StatusBar {
  public:
   std::unique_ptr<StatusItem> statusItem(double length) override {

@@ -17,22 +17,18 @@ class FakeStatusButton final : public StatusButton {
   void setTitle(const std::string& t) override { title = t; }
   void setImage(std::shared_ptr<Image> i) override { image = std::move(i); }
   void setImagePosition(ImagePosition p) override { imagePosition = p; }
-  void setTarget(ActionTarget* t, Action a) override { target = t; action = a; }
+  void setTarget(ActionTarget* t, Action a) override {
+    target = t;
+    action = a;
+  }
   void sendActionOn(std::uint64_t mask) override { sendActionMask = mask; }
   void setToolTip(const std::string& t) override { toolTip = t; }
   void setAccessibilityLabel(const std::string& l) override { accessibilityLabel = l; }
   void performClick() override {
-    ++performClickCount;
     if (onPerformClick) onPerformClick();
   }
   std::optional<Rect> screenFrame() const override {
-    if (!inWindow) return std::nullopt;
-    return frame;
-  }
-
-  // Sends the button's action as a mouse-up of the given kind would.
-  void click() const {
-    if (target != nullptr) target->performAction(action);
+    return inWindow ? std::optional(frame) : std::nullopt;
   }
 
   std::string title = "(unset)";
@@ -43,7 +39,6 @@ class FakeStatusButton final : public StatusButton {
   std::uint64_t sendActionMask = 0;
   std::string toolTip;
   std::string accessibilityLabel;
-  int performClickCount = 0;
   std::function<void()> onPerformClick;  // e.g. choose a menu item
 
   bool inWindow = true;

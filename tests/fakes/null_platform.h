@@ -1,21 +1,23 @@
 #pragma once
-// The whole platform in memory: one of every fake, wired into a Platform.
-// The preference, user-defaults, notification, application and review fakes
-// share one CallLog, so a test can check the order of calls across them.
+// The whole platform in memory: one of every fake, wired into a Platform. The
+// preference, user-defaults, notification, application and review fakes share
+// one CallLog, so a test can check the order of calls across them.
 
 #include <memory>
 
 #include "app/platform.h"
 #include "fakes/fake_app.h"
 #include "fakes/fake_input.h"
-#include "fakes/fake_main_queue.h"
 #include "fakes/fake_preferences.h"
 #include "gestures/overrides_table.h"
 
 namespace hushpad::fakes {
 
 struct NullPlatform {
-  NullPlatform() = default;
+  NullPlatform() {
+    preferences.log = userDefaults.log = notifications.log = application.log = reviewPrompt.log =
+        log;
+  }
   NullPlatform(const NullPlatform&) = delete;
   NullPlatform& operator=(const NullPlatform&) = delete;
 
@@ -30,7 +32,7 @@ struct NullPlatform {
   }
 
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
-  FakeApplication application{log};
+  FakeApplication application;
   FakeStatusBar statusBar;
   FakeImageFactory images;
   FakeEventTapFactory eventTaps;
@@ -38,11 +40,11 @@ struct NullPlatform {
   FakePrivacyAccess privacy;
   FakeAlertPresenter alerts;
   FakeWorkspace workspace;
-  FakePreferenceStore preferences{log};
-  FakeUserDefaults userDefaults{log};
-  FakeDistributedNotifications notifications{log};
+  FakePreferenceStore preferences;
+  FakeUserDefaults userDefaults;
+  FakeDistributedNotifications notifications;
   FakeMainQueue mainQueue;
-  FakeReviewPrompt reviewPrompt{log};
+  FakeReviewPrompt reviewPrompt;
 };
 
 }  // namespace hushpad::fakes

@@ -45,47 +45,25 @@ namespace {
 
 using namespace inputtest;
 
-class CallbackAllocations : public ::testing::Test {
- protected:
-  void SetUp() override {
-    rig.screens.frames = screensSideBySide(6);
-    rig.lockNow();
-  }
+// Six screens, locked; each case runs the callback a few times.
+TEST(CallbackAllocations, NoneOnTheTapPath) {
+  static int* volatile escaped = nullptr;  // keeps the optimiser from dropping the pair
+  ASSERT_EQ(allocationsDuring([] { escaped = new int(1); }), 1) << "counting is not working";
+  delete escaped;
 
-  // Runs the callback a few times and returns how many allocations it made.
-  int allocationsFor(EventType type, Point location) {
+  InputRig rig;
+  rig.screens.frames = screensSideBySide(6);
+  rig.lockNow();
+  const auto allocationsFor = [&](EventType type, Point location) {
     return allocationsDuring([&] {
       for (int i = 0; i < 10; ++i) rig.controller.eventTapCallback(type, location);
     });
-  }
-
-  InputRig rig;
-};
-
-TEST_F(CallbackAllocations, CountingSeesAnAllocation) {
-  static int* volatile escaped = nullptr;  // keeps the optimiser from dropping the pair
-  EXPECT_EQ(allocationsDuring([] { escaped = new int(1); }), 1);
-  delete escaped;
-}
-
-TEST_F(CallbackAllocations, KeyEventWhileLocked) {
+  };
   EXPECT_EQ(allocationsFor(kKeyDown, kOnButton), 0);
-}
-
-TEST_F(CallbackAllocations, ClickOnTheButton) {
   EXPECT_EQ(allocationsFor(kLeftMouseDown, kOnButton), 0);
-}
-
-TEST_F(CallbackAllocations, ClickFarAwayOverSixScreens) {
-  EXPECT_EQ(allocationsFor(kLeftMouseUp, {8000, 450}), 0);
-}
-
-TEST_F(CallbackAllocations, ScrollInAStripWithoutAButton) {
+  EXPECT_EQ(allocationsFor(kLeftMouseUp, {8000, 450}), 0);  // far away, every screen tested
   rig.button.reset();
-  EXPECT_EQ(allocationsFor(kScrollWheel, {3000, 10}), 0);
-}
-
-TEST_F(CallbackAllocations, EventWhileUnlocked) {
+  EXPECT_EQ(allocationsFor(kScrollWheel, {3000, 10}), 0);  // a menu-bar strip, no button
   rig.controller.unlock();
   EXPECT_EQ(allocationsFor(kLeftMouseDown, kOnButton), 0);
 }

@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "fakes/fake_app.h"
 #include "fakes/fake_input.h"
-#include "fakes/fake_main_queue.h"
 #include "fakes/fake_preferences.h"
 #include "fakes/fake_status_button.h"
 #include "gestures/overrides_table.h"
@@ -19,19 +19,16 @@ namespace hushpad::inputtest {
 // Core Graphics event type numbers.
 inline constexpr EventType kLeftMouseDown = 1;
 inline constexpr EventType kLeftMouseUp = 2;
-inline constexpr EventType kMouseMoved = 5;
 inline constexpr EventType kKeyDown = 10;
-inline constexpr EventType kFlagsChanged = 12;
 inline constexpr EventType kScrollWheel = 22;
-inline constexpr EventType kMagnify = 30;
 
 // A 1440 x 900 main screen; event locations run downward from its top left.
 inline constexpr double kScreenWidth = 1440;
 inline constexpr double kScreenHeight = 900;
 inline constexpr Rect kMainScreen = makeRect(0, 0, kScreenWidth, kScreenHeight);
-// The status button: 24 x 24 points at the top of the main screen.
+// The status button: 24 x 24 points at the top of the main screen, spanning
+// x 1000..1024 and, as event locations, y 0..24.
 inline constexpr Rect kButtonFrame = makeRect(1000, 876, 24, 24);
-// The button's centre as an event location.
 inline constexpr Point kOnButton{1012, 12};
 
 // count main-sized screens side by side, the main one first.
@@ -52,38 +49,26 @@ struct InputRig {
     screens.frames = {kMainScreen};
     button->frame = kButtonFrame;
     preferences.put(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag), true);
+    userDefaults.log = notifications.log = preferences.log;
     controller.statusButton = button;
   }
 
-  std::unique_ptr<InputLockController> makeController() {
-    auto gestures = std::make_unique<TrackpadGestureLock>(
-        kGestureBackupDefaultsKey,
-        std::vector<PreferenceOverride>{{kThreeFingerDrag, std::int64_t{0}}}, preferences,
-        userDefaults, notifications);
-    auto permissions = std::make_unique<InputPermissionController>(privacy, alerts, workspace);
-    return std::make_unique<InputLockController>(
-        InputLockServices{eventTaps, screens, alerts, workspace, privacy, mainQueue},
-        std::move(gestures), std::move(permissions), defaultBlockedEventTypes());
-  }
-
-  // Locks with every service willing; the test fails if that did not lock.
+  // Locks with every service willing; throws if that did not lock.
   void lockNow() {
     controller.lock();
     if (!controller.isLocked()) throw std::logic_error("the rig did not lock");
   }
 
-  // Whether the gesture preferences are switched off: the backup is there and
-  // the preference holds its disabled value.
-  bool gesturesOff() const {
-    return userDefaults.data(kGestureBackupDefaultsKey).has_value() &&
-           preferences.value(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag)) ==
-               PreferenceValue{std::int64_t{0}};
+  // Whether the gesture preference holds its disabled value with the backup
+  // stored, or the user's value with the backup gone.
+  bool gesturesOff() const { return gestures(std::int64_t{0}, true); }
+  bool gesturesRestored() const { return gestures(true, false); }
+  bool gestures(PreferenceValue value, bool withBackup) const {
+    return userDefaults.entries.contains(kGestureBackupDefaultsKey) == withBackup &&
+           preferences.value(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag)) == value;
   }
-  bool gesturesRestored() const {
-    return !userDefaults.data(kGestureBackupDefaultsKey).has_value() &&
-           preferences.value(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag)) ==
-               PreferenceValue{true};
-  }
+  // Every call on the gesture lock's stores and notifications.
+  const fakes::CallLog& gestureCalls() const { return *preferences.log; }
 
   fakes::FakeEventTap& tap() { return *eventTaps.lastTap; }
 
@@ -97,8 +82,14 @@ struct InputRig {
   fakes::FakeUserDefaults userDefaults;
   fakes::FakeDistributedNotifications notifications;
   std::shared_ptr<fakes::FakeStatusButton> button = std::make_shared<fakes::FakeStatusButton>();
-  std::unique_ptr<InputLockController> owner = makeController();
-  InputLockController& controller = *owner;
+  InputLockController controller{
+      InputLockServices{eventTaps, screens, alerts, workspace, privacy, mainQueue},
+      std::make_unique<TrackpadGestureLock>(
+          kGestureBackupDefaultsKey,
+          std::vector<PreferenceOverride>{{kThreeFingerDrag, std::int64_t{0}}}, preferences,
+          userDefaults, notifications),
+      std::make_unique<InputPermissionController>(privacy, alerts, workspace),
+      defaultBlockedEventTypes()};
 };
 
 }  // namespace hushpad::inputtest
