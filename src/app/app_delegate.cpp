@@ -21,9 +21,11 @@ std::unique_ptr<InputLockController> makeLockController(Platform& platform) {
       platform.privacy, platform.alerts, platform.workspace);
   const InputLockServices services{platform.eventTaps, platform.screens, platform.alerts,
                                    platform.workspace, platform.privacy, platform.mainQueue};
-  return std::make_unique<InputLockController>(services, std::move(gestureLock),
-                                               std::move(permissionController),
-                                               defaultBlockedEventTypes());
+  auto controller = std::make_unique<InputLockController>(services, std::move(gestureLock),
+                                                          std::move(permissionController),
+                                                          defaultBlockedEventTypes());
+  if (platform.tapRefusedAlert) controller->setTapRefusedAlert(*platform.tapRefusedAlert);
+  return controller;
 }
 
 // Fills storage on first use; the same image afterwards.

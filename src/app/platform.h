@@ -2,6 +2,7 @@
 // Everything the application needs from an OS, gathered for its entry point.
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "gestures/preference_records.h"
@@ -36,6 +37,9 @@ struct Platform {
   // Builds the table of preferences the gesture lock switches off; called once,
   // when the lock controller is made.
   std::function<std::vector<PreferenceOverride>()> makeGestureOverrides;
+  // How this OS explains a refused event tap, where the macOS wording (privacy
+  // settings) does not apply. Its first button still asks for the settings.
+  std::optional<AlertContent> tapRefusedAlert;
 };
 
 }  // namespace hushpad

@@ -8,13 +8,11 @@ namespace {
 
 constexpr std::size_t kOpenSettingsButton = 0;
 
-const AlertContent& tapRefusedAlert() {
-  static const AlertContent alert{
-      "Hushpad needs input permissions",
-      "macOS blocked the event tap. Open System Settings and allow this app under Privacy & "
-      "Security -> Accessibility and Input Monitoring, then relaunch it.",
-      {"Open Settings", "Cancel"}};
-  return alert;
+AlertContent defaultTapRefusedAlert() {
+  return {"Hushpad needs input permissions",
+          "macOS blocked the event tap. Open System Settings and allow this app under Privacy & "
+          "Security -> Accessibility and Input Monitoring, then relaunch it.",
+          {"Open Settings", "Cancel"}};
 }
 
 const AlertContent& inputHeldElsewhereAlert() {
@@ -38,7 +36,8 @@ InputLockController::InputLockController(
     : services_(services),
       gestureLock_(std::move(gestureLock)),
       permissionController_(std::move(permissionController)),
-      blockedEventTypes_(blockedEventTypes) {}
+      blockedEventTypes_(blockedEventTypes),
+      tapRefusedAlert_(defaultTapRefusedAlert()) {}
 
 void InputLockController::lock() {
   if (isLocked_) return;
@@ -126,7 +125,7 @@ bool InputLockController::pointerMayPass(Point location) const noexcept {
 }
 
 void InputLockController::showPermissionsAlert() {
-  if (services_.alerts.runModal(tapRefusedAlert()) == kOpenSettingsButton) {
+  if (services_.alerts.runModal(tapRefusedAlert_) == kOpenSettingsButton) {
     services_.workspace.openURL(kAccessibilityPaneURL);
   }
 }

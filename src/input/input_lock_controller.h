@@ -48,6 +48,9 @@ class InputLockController final : public EventTapClient {
 
   // Called (on a later main-loop pass) after the controller unlocked by itself
   // because the system took the event tap away; the owner refreshes its UI.
+  // Replaces the wording of the alert shown when the tap is refused.
+  void setTapRefusedAlert(AlertContent alert) { tapRefusedAlert_ = std::move(alert); }
+
   void setForcedUnlockHandler(std::function<void()> handler) {
     forcedUnlockHandler_ = std::move(handler);
   }
@@ -69,6 +72,7 @@ class InputLockController final : public EventTapClient {
   bool isLocked_ = false;
   BlockedEventTypes blockedEventTypes_;
   std::function<void()> forcedUnlockHandler_;
+  AlertContent tapRefusedAlert_;
   // Last, so that it goes first: the tap calls back into this object.
   std::unique_ptr<EventTap> eventTap_;
 };

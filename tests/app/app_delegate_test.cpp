@@ -204,6 +204,20 @@ TEST(RefusedLock, KeepsTheUnlockedLookAndALeftClickLocksOnceTheMenuHasClosed) {
   }
 }
 
+// An OS whose refused tap has nothing to do with privacy settings explains it
+// in its own words; the lock is refused all the same.
+TEST(RefusedLock, UsesThePlatformsWordingForARefusedTap) {
+  AppRig rig;
+  const AlertContent wording{"Hushpad cannot lock the input here", "Not in this session.", {"OK"}};
+  rig.platform.tapRefusedAlert = wording;
+  rig.launch();
+  rig.null.eventTaps.refuseCreation = true;
+  rig.click();
+  EXPECT_EQ(rig.null.alerts.shown, std::vector<AlertContent>{wording});
+  EXPECT_FALSE(rig.isLocked());
+  rig.expectLook(false);
+}
+
 // The lock state decides first; the kind of click matters only while unlocked.
 TEST(StatusItemClick, LockStateThenClickKindDecide) {
   struct Click {

@@ -28,7 +28,8 @@ struct NullPlatform {
                     alerts,        workspace,
                     preferences,   userDefaults,
                     notifications, mainQueue,
-                    reviewPrompt,  makeTrackpadOverridesTable};
+                    reviewPrompt,  makeTrackpadOverridesTable,
+                    std::nullopt};
   }
 
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();

@@ -2,7 +2,6 @@
 
 #include <gtk/gtk.h>
 
-#include <cstdio>
 
 namespace hushpad {
 
@@ -31,11 +30,8 @@ bool DesktopWorkspace::openURL(const std::string& url) {
   gchar* scheme = g_uri_parse_scheme(url.c_str());
   const bool systemSettingsPane = g_str_has_prefix(scheme, "x-apple.");
   g_free(scheme);
-  if (systemSettingsPane) {
-    std::fputs("Hushpad: there is no privacy setting to open here; X11 needs none to lock input.\n",
-               stderr);
-    return false;
-  }
+  // macOS's privacy panes: X11 needs no such grant, so there is nothing to open.
+  if (systemSettingsPane) return false;
   return g_app_info_launch_default_for_uri(url.c_str(), nullptr, nullptr) != FALSE;
 }
 

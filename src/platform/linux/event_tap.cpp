@@ -1,6 +1,5 @@
 #include "platform/linux/event_tap.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace hushpad {
@@ -220,17 +219,8 @@ GrabEventTapFactory::GrabEventTapFactory(const MonitorScreens& screens, ReleaseH
     : screens_(screens), releases_(std::move(releases)), waylandSession_(waylandSession) {}
 
 std::unique_ptr<EventTap> GrabEventTapFactory::createTap(std::uint64_t, EventTapClient& client) {
-  if (waylandSession_) {
-    if (!toldAboutWayland_) {
-      std::fputs(
-          "Hushpad: this is a Wayland session, where an X11 program cannot hold the input of "
-          "other programs. Log in to an X11 session (for example \"GNOME on Xorg\") to lock the "
-          "input.\n",
-          stderr);
-      toldAboutWayland_ = true;
-    }
-    return nullptr;
-  }
+  // X11 grabs do not hold the input of a Wayland session's other programs.
+  if (waylandSession_) return nullptr;
   return std::make_unique<GrabEventTap>(client, screens_, releases_);
 }
 

@@ -77,7 +77,6 @@ class GrabEventTapFactory final : public EventTapFactory {
   const MonitorScreens& screens_;
   ReleaseHandler releases_;
   bool waylandSession_;
-  bool toldAboutWayland_ = false;
 };
 
 }  // namespace hushpad

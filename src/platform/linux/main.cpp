@@ -30,12 +30,14 @@ int main(int argc, char** argv) {
   LinuxApplication application;
   TrayStatusBar statusBar(application, screens);
   RecordingImageFactory images;
+  const bool waylandSession =
+      isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"));
   GrabEventTapFactory eventTaps(
       screens,
       [&statusBar](MouseEventType type, double rootX, double rootY) {
         statusBar.deliverMouseUp(type, rootX, rootY);
       },
-      isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY")));
+      waylandSession);
   X11PrivacyAccess privacy;
   GtkAlertPresenter alerts;
   DesktopWorkspace workspace;
@@ -57,6 +59,14 @@ int main(int argc, char** argv) {
                     .notifications = notifications,
                     .mainQueue = mainQueue,
                     .reviewPrompt = reviewPrompt,
-                    .makeGestureOverrides = [] { return touchpadOverrides(); }};
+                    .makeGestureOverrides = [] { return touchpadOverrides(); },
+                    .tapRefusedAlert = std::nullopt};
+  if (waylandSession) {
+    platform.tapRefusedAlert = AlertContent{
+        "Hushpad cannot lock the input here",
+        "This is a Wayland session, where one program cannot hold the keyboard and pointer of "
+        "the others. Log in to an X11 session (for example \"GNOME on Xorg\") to use Hushpad.",
+        {"OK"}};
+  }
   return runHushpad(platform);
 }

@@ -37,7 +37,8 @@ int main() {
     hushpad::Platform platform{application, statusBar,     images,        eventTaps,
                                screens,     privacy,       alerts,        workspace,
                                preferences, userDefaults,  notifications, mainQueue,
-                               reviewPrompt, hushpad::makeTrackpadOverridesTable};
+                               reviewPrompt, hushpad::makeTrackpadOverridesTable,
+                               std::nullopt};
     return hushpad::runHushpad(platform);
   }
 }
