@@ -17,28 +17,20 @@ namespace {
 
 using namespace inputtest;
 
-const Rect kRightScreen = makeRect(kScreenWidth, 0, kScreenWidth, kScreenHeight);
-const Rect kScreenAbove = makeRect(0, kScreenHeight, kScreenWidth, kScreenHeight);
 const std::vector<Rect> kMain{kMainScreen};
-const std::vector<Rect> kMainAndRight{kMainScreen, kRightScreen};
+const std::vector<Rect> kMainAndRight = screensSideBySide(2);
+const std::vector<Rect> kMainAndAbove{kMainScreen,
+                                      makeRect(0, kScreenHeight, kScreenWidth, kScreenHeight)};
 
-// On these screens one location passes, a nearby one does not.
-struct Boundary {
-  std::vector<Rect> screens;
-  Point passes;
-  Point stops;
-};
-
-TEST(BlockedEventTypes, DefaultSetIsThe24TypesOfItsMask) {
-  const BlockedEventTypes types = defaultBlockedEventTypes();
-  EXPECT_EQ(types.size(), 24u);
-  EXPECT_EQ(types.eventMask(), 0x65EE5C5CDEu);
+// The default set is the 24 types of its mask; types of 64 and above are members
+// outside the mask, eight at most.
+TEST(BlockedEventTypes, HoldTheirTypesAndMask) {
+  const BlockedEventTypes defaults = defaultBlockedEventTypes();
+  EXPECT_EQ(defaults.size(), 24u);
+  EXPECT_EQ(defaults.eventMask(), 0x65EE5C5CDEu);
   for (EventType type = 0; type < 64; ++type) {
-    EXPECT_EQ(types.contains(type), ((0x65EE5C5CDEu >> type) & 1) != 0) << type;
+    EXPECT_EQ(defaults.contains(type), ((0x65EE5C5CDEu >> type) & 1) != 0) << type;
   }
-}
-
-TEST(BlockedEventTypes, TypesOf64AndAboveAreMembersOutsideTheMaskEightAtMost) {
   const BlockedEventTypes types{3, 64, 4000000000u, 64, 3};
   EXPECT_EQ(types.size(), 3u);
   EXPECT_EQ(types.eventMask(), 1u << 3);
@@ -47,88 +39,68 @@ TEST(BlockedEventTypes, TypesOf64AndAboveAreMembersOutsideTheMaskEightAtMost) {
   EXPECT_THROW((BlockedEventTypes{64, 65, 66, 67, 68, 69, 70, 71, 72}), std::length_error);
 }
 
+// The first screen that contains the location once mirrored decides.
 TEST(FlippedLocation, UsesTheFirstScreenThatContainsTheFlippedPoint) {
-  const Rect tallRightScreen = makeRect(kScreenWidth, -300, 1000, 1200);
-  EXPECT_EQ(flippedLocation({10, 10}, {}), (Point{10, 10}));
-  EXPECT_EQ(flippedLocation({10, 10}, kMain), (Point{10, 890}));
-  EXPECT_EQ(flippedLocation({10, 0}, kMain), (Point{10, 0}));  // flips out of the screen
-  EXPECT_EQ(flippedLocation({10, 0.5}, kMain), (Point{10, 899.5}));
-  EXPECT_EQ(flippedLocation({kScreenWidth, 10}, kMainAndRight), (Point{kScreenWidth, 890}));
-  const std::vector<Rect> tall{kMainScreen, tallRightScreen};
-  EXPECT_EQ(flippedLocation({1500, 10}, tall), (Point{1500, 590}));
+  const std::vector<Rect> tall{kMainScreen, makeRect(kScreenWidth, -300, 1000, 1200)};
   const std::vector<Rect> negative{makeRect(kScreenWidth, kScreenHeight, -1440, -900)};
+  EXPECT_EQ(flippedLocation({kScreenWidth, 10}, kMainAndRight), (Point{kScreenWidth, 890}));
+  EXPECT_EQ(flippedLocation({1500, 10}, tall), (Point{1500, 590}));
   EXPECT_EQ(flippedLocation({10, 10}, negative), (Point{10, 890}));
 }
 
-TEST(StatusButtonHit, PassesWithin12PointsOfTheButtonOrItsMirror) {
-  const std::vector<Boundary> cases{
-      {kMain, {1012, 12}, {200, 400}},
-      {kMain, {988, 12}, {987, 12}},                                    // 12 and 13 left
-      {kMain, {1035.5, 12}, {1036, 12}},                                // 12 right: open edge
-      {kMain, {1012, 36}, {1012, 37}},                                  // below
-      {kMain, {1012, 0.5}, {1012, 0}},                                  // y 0 flips off-screen
-      {kMain, {1012, kScreenHeight - 36}, {1012, kScreenHeight - 37}},  // the mirror
-      {{}, {1012, 880}, {1012, 12}},  // no screens: only the delivered point
-  };
-  for (const Boundary& c : cases) {
-    SCOPED_TRACE(&c - cases.data());
-    EXPECT_TRUE(statusButtonHit(kButtonFrame, c.passes, c.screens));
-    EXPECT_FALSE(statusButtonHit(kButtonFrame, c.stops, c.screens));
-  }
+bool buttonHit(Point p, std::span<const Rect> screens) {
+  return statusButtonHit(kButtonFrame, p, screens);
 }
 
-TEST(MenuBarStripHit, PassesInTheTop36PointsOfAScreenOrTheirMirror) {
+// On these screens one location passes the hit test, a nearby one does not.
+struct Boundary {
+  bool (*hit)(Point, std::span<const Rect>);
+  std::vector<Rect> screens;
+  Point passes;
+  Point stops;
+};
+
+// Within 12 points of the button, or in the top 36 points of a screen, or
+// where either lies once the location is mirrored within its screen.
+TEST(HitTests, PassNearTheButtonOrInAMenuBarStripOrTheirMirrors) {
   const std::vector<Boundary> cases{
-      {kMain, {100, 36}, {100, 36.5}},
-      {kMain, {100, 0.5}, {100, 0}},
-      {kMain, {100, kScreenHeight - 36}, {100, 450}},
-      {kMainAndRight, {1500, 10}, {1500, 37}},
-      {kMainAndRight, {kScreenWidth, 36}, {2800, 863}},
-      {{kMainScreen, kScreenAbove}, {100, 10}, {100, -890}},
+      {buttonHit, kMain, {988, 12}, {987, 12}},                                    // 12, 13 left
+      {buttonHit, kMain, {1035.5, 12}, {1036, 12}},                                // open edge
+      {buttonHit, kMain, {1012, 36}, {1012, 37}},                                  // below
+      {buttonHit, kMain, {1012, 0.5}, {1012, 0}},                                  // y 0 flips off
+      {buttonHit, kMain, {1012, kScreenHeight - 36}, {1012, kScreenHeight - 37}},  // the mirror
+      {buttonHit, {}, {1012, 880}, {1012, 12}},  // no screens: only the delivered point
+      {menuBarStripHit, kMain, {100, 36}, {100, 36.5}},
+      {menuBarStripHit, kMain, {100, 0.5}, {100, 0}},
+      {menuBarStripHit, kMain, {100, kScreenHeight - 36}, {100, 450}},
+      {menuBarStripHit, kMainAndRight, {1500, 10}, {1500, 37}},
+      {menuBarStripHit, kMainAndRight, {kScreenWidth, 36}, {2800, 863}},
+      {menuBarStripHit, kMainAndAbove, {100, 10}, {100, -890}},
   };
   for (const Boundary& c : cases) {
     SCOPED_TRACE(&c - cases.data());
-    EXPECT_TRUE(menuBarStripHit(c.passes, c.screens));
-    EXPECT_FALSE(menuBarStripHit(c.stops, c.screens));
+    EXPECT_TRUE(c.hit(c.passes, c.screens));
+    EXPECT_FALSE(c.hit(c.stops, c.screens));
   }
   EXPECT_FALSE(menuBarStripHit({100, 10}, {}));
 }
 
-// The rectangle rules must match Core Graphics.
-
-TEST(Geometry, NegativeSizesAreStandardised) {
-  const Rect r = makeRect(10, 20, -4, -6);
-  EXPECT_EQ(standardized(r), makeRect(6, 14, 4, 6));
-  EXPECT_EQ((Rect{{minX(r), minY(r)}, {width(r), height(r)}}), makeRect(6, 14, 4, 6));
-  EXPECT_EQ(maxX(r), 10);
-  EXPECT_EQ(maxY(r), 20);
-  EXPECT_TRUE(containsPoint(r, {6, 14}));
-  EXPECT_FALSE(containsPoint(r, {10, 20}));
-}
-
-TEST(Geometry, ContainsMinimumEdgesButNotMaximumEdges) {
-  const Rect r = makeRect(0, 0, 10, 10);
-  EXPECT_TRUE(containsPoint(r, {0, 0}));
-  EXPECT_TRUE(containsPoint(r, {9.999, 9.999}));
-  EXPECT_FALSE(containsPoint(r, {10, 5}));
-  EXPECT_FALSE(containsPoint(r, {5, 10}));
-  EXPECT_FALSE(containsPoint(r, {-0.001, 5}));
+// The rectangle rules of Core Graphics: negative sizes standardised, minimum
+// edges inside and maximum edges outside, insets of the standard form, and a
+// null rectangle that stays null and contains nothing.
+TEST(Geometry, FollowsCoreGraphics) {
+  const Rect negative = makeRect(10, 20, -4, -6);
+  EXPECT_EQ(standardized(negative), makeRect(6, 14, 4, 6));
+  EXPECT_EQ((Point{maxX(negative), maxY(negative)}), (Point{10, 20}));
+  EXPECT_TRUE(containsPoint(negative, {6, 14}));
+  EXPECT_FALSE(containsPoint(negative, {10, 19}) || containsPoint(negative, {9, 20}));
   EXPECT_FALSE(containsPoint(makeRect(5, 5, 0, 10), {5, 5}));
-}
-
-TEST(Geometry, InsetShrinksOrWithNegativeAmountsGrowsTheStandardForm) {
-  EXPECT_EQ(insetBy(makeRect(1000, 876, 24, 24), -12, -12), makeRect(988, 864, 48, 48));
   EXPECT_EQ(insetBy(makeRect(24, 24, -24, -24), 2, 3), makeRect(2, 3, 20, 18));
   EXPECT_EQ(insetBy(makeRect(0, 0, 10, 10), 5, 5), makeRect(5, 5, 0, 0));
-}
-
-TEST(Geometry, NullRectangleContainsNothingAndStaysNull) {
   const Rect shrunk = insetBy(makeRect(0, 0, 10, 10), 6, 1);
-  EXPECT_TRUE(isNull(shrunk));
-  EXPECT_FALSE(containsPoint(shrunk, {3, 3}));
+  EXPECT_TRUE(isNull(shrunk) && !containsPoint(shrunk, {3, 3}));
   const Rect grown = insetBy(kNullRect, -12, -12);
-  EXPECT_TRUE(isNull(grown));
-  EXPECT_FALSE(containsPoint(grown, {1e308, 1e308}));
+  EXPECT_TRUE(isNull(grown) && !containsPoint(grown, {1e308, 1e308}));
 }
 
 }  // namespace

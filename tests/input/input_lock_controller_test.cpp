@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,97 +16,89 @@ namespace hushpad {
 namespace {
 
 using namespace inputtest;
+using Alerts = std::vector<AlertContent>;
 using Bools = std::vector<bool>;
 using Strings = std::vector<std::string>;
 
-class LockTest : public ::testing::Test {
- protected:
-  // The attempt ended unlocked with one alert titled title, the gestures untouched.
-  void expectRefusedAttempt(const std::string& title) {
-    EXPECT_FALSE(controller.isLocked());
-    EXPECT_TRUE(rig.gestureCalls().empty());
-    ASSERT_EQ(rig.alerts.shown.size(), 1u);
-    EXPECT_EQ(rig.alerts.shown[0].title, title);
-  }
+const std::string kPane = "x-apple.systempreferences:com.apple.preference.security?Privacy_";
+const std::string kAccessibilityPane = kPane + "Accessibility";
 
-  InputRig rig;
-  InputLockController& controller = rig.controller;
-};
+AlertContent permissionsAlert(std::string title) {
+  return {std::move(title),
+          "Hushpad needs both Accessibility and Input Monitoring to block keyboard, clicks, "
+          "scrolls, and gestures. Enable the missing permission, then quit and reopen Hushpad if "
+          "macOS does not apply it immediately.",
+          {"Open Input Monitoring", "Open Accessibility", "Cancel"}};
+}
+const AlertContent kTapRefused{
+    "Hushpad needs input permissions",
+    "macOS blocked the event tap. Open System Settings and allow this app under Privacy & "
+    "Security -> Accessibility and Input Monitoring, then relaunch it.",
+    {"Open Settings", "Cancel"}};
+const AlertContent kInputHeldElsewhere{
+    "Hushpad could not lock the input",
+    "Another application is holding the keyboard or the pointer. Try again in a moment.",
+    {"OK"}};
 
-TEST_F(LockTest, LockMakesADisabledTapThenEnablesItWithGesturesOffAndUnlockUndoesBoth) {
-  EXPECT_FALSE(controller.hasEventTap());
+class LockTest : public ::testing::Test, protected InputRig {};
+
+// A lock makes the tap disabled, then switches the gestures off and enables it;
+// a second lock or unlock does nothing; the tap is made once.
+TEST_F(LockTest, LockAndUnlockRunOnceEachAndReuseTheTap) {
   controller.lock();
   EXPECT_TRUE(controller.isLocked());
-  EXPECT_EQ(rig.eventTaps.masks, (std::vector<std::uint64_t>{0x65EE5C5CDE}));
-  EXPECT_EQ(rig.eventTaps.client, &controller);
-  EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true}));
-  EXPECT_TRUE(rig.gesturesOff());
-  EXPECT_TRUE(rig.alerts.shown.empty());
+  EXPECT_EQ(eventTaps.masks, (std::vector<std::uint64_t>{0x65EE5C5CDE}));
+  EXPECT_EQ(eventTaps.client, &controller);
+  EXPECT_EQ(tap().enableCalls, (Bools{false, true}));
+  EXPECT_TRUE(gesturesOff());
+  const auto calls = [&] { return std::pair(privacy.calls, gestureCalls()); };
+  const auto locked = calls();
+  controller.lock();
+  EXPECT_EQ(calls(), locked);
 
   controller.unlock();
   EXPECT_FALSE(controller.isLocked());
-  EXPECT_FALSE(rig.tap().enabled);
-  EXPECT_TRUE(rig.gesturesRestored());
-}
-
-TEST_F(LockTest, RepeatedLocksAndUnlocksDoNothingAndTheTapIsReused) {
-  rig.lockNow();
-  const std::size_t privacyCalls = rig.privacy.calls.size();
-  std::size_t gestureCalls = rig.gestureCalls().size();
-  controller.lock();
-  EXPECT_EQ(rig.privacy.calls.size(), privacyCalls);
-  EXPECT_EQ(rig.gestureCalls().size(), gestureCalls);
-
+  EXPECT_FALSE(tap().enabled);
+  EXPECT_TRUE(gesturesRestored());
+  const auto unlocked = calls();
   controller.unlock();
-  gestureCalls = rig.gestureCalls().size();
-  controller.unlock();
-  EXPECT_EQ(rig.gestureCalls().size(), gestureCalls);
+  EXPECT_EQ(calls(), unlocked);
 
-  rig.lockNow();
-  EXPECT_TRUE(controller.ensureEventTap());
-  EXPECT_EQ(rig.eventTaps.masks.size(), 1u);
-  EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, false, true}));
+  lockNow();
+  EXPECT_EQ(eventTaps.masks.size(), 1u);
+  EXPECT_EQ(tap().enableCalls, (Bools{false, true, false, true}));
+  EXPECT_TRUE(alerts.shown.empty());
 }
 
-TEST_F(LockTest, MissingPrivilegeEndsTheAttemptBeforeTheTap) {
-  rig.privacy.inputMonitoringGranted = false;
-  controller.lock();
-  expectRefusedAttempt("Hushpad needs Input Monitoring");
-  EXPECT_TRUE(rig.eventTaps.masks.empty());
-}
-
-TEST_F(LockTest, RefusedTapShowsItsAlertAndTheNextLockTriesAgain) {
-  rig.eventTaps.refuseCreation = true;
-  controller.lock();
-  expectRefusedAttempt("Hushpad needs input permissions");
-  EXPECT_FALSE(controller.hasEventTap());
-
-  rig.eventTaps.refuseCreation = false;
+// Three refused attempts, answered Cancel, dismissed and Open Settings: only the
+// last opens a pane, the Accessibility one.
+TEST_F(LockTest, RefusedTapShowsItsAlertLeavesTheGesturesAndTheNextLockTriesAgain) {
+  eventTaps.refuseCreation = true;
+  alerts.answers = {1, std::nullopt, 0};
+  for (int i = 0; i < 3; ++i) controller.lock();
+  EXPECT_FALSE(controller.isLocked() || controller.hasEventTap());
+  EXPECT_EQ(alerts.shown, (Alerts{kTapRefused, kTapRefused, kTapRefused}));
+  EXPECT_EQ(workspace.opened, Strings{kAccessibilityPane});
+  EXPECT_TRUE(gestureCalls().empty());
+  eventTaps.refuseCreation = false;
   controller.lock();
   EXPECT_TRUE(controller.isLocked());
-  EXPECT_EQ(rig.eventTaps.masks.size(), 2u);
 }
 
 TEST_F(LockTest, TapThatCannotStartRollsTheLockBackUntilTheInputIsFree) {
-  rig.eventTaps.refuseEnable = true;
+  eventTaps.refuseEnable = true;
   controller.lock();
   EXPECT_FALSE(controller.isLocked());
-  EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, false}));
-  EXPECT_TRUE(rig.gesturesRestored());
-  EXPECT_EQ(fakes::count(rig.gestureCalls(), "post "), 8u);  // switched off, then back on
-  EXPECT_EQ(rig.alerts.shown,
-            (std::vector<AlertContent>{
-                {"Hushpad could not lock the input",
-                 "Another application is holding the keyboard or the pointer. Try again in a "
-                 "moment.",
-                 {"OK"}}}));
-  EXPECT_TRUE(rig.workspace.opened.empty());
-  EXPECT_TRUE(rig.mainQueue.pending.empty());
-
-  rig.tap().refuseEnable = false;
+  EXPECT_EQ(tap().enableCalls, (Bools{false, true, false}));
+  EXPECT_TRUE(gesturesRestored());
+  EXPECT_EQ(fakes::count(gestureCalls(), "post "), 8u);  // switched off, then back on
+  EXPECT_EQ(alerts.shown, Alerts{kInputHeldElsewhere});
+  EXPECT_TRUE(workspace.opened.empty());
+  EXPECT_TRUE(mainQueue.pending.empty());
+  tap().refuseEnable = false;
   controller.lock();
   EXPECT_TRUE(controller.isLocked());
-  EXPECT_TRUE(rig.gesturesOff());
+  EXPECT_TRUE(gesturesOff());
 }
 
 // Sends both notices the system gives when it switches the tap off; they pass.
@@ -119,129 +110,86 @@ void notifyTapDisabled(InputLockController& controller) {
 
 TEST_F(LockTest, DisabledTapGoesBackOnAtOnceOnlyWhileLocked) {
   notifyTapDisabled(controller);  // no tap yet
-  EXPECT_TRUE(rig.privacy.calls.empty());
-  rig.lockNow();
+  lockNow();
   notifyTapDisabled(controller);
-  EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, true, true}));
+  EXPECT_EQ(tap().enableCalls, (Bools{false, true, true, true}));
   controller.unlock();
   notifyTapDisabled(controller);
-  EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, true, true, false}));
-  EXPECT_TRUE(rig.mainQueue.pending.empty());
+  EXPECT_EQ(tap().enableCalls, (Bools{false, true, true, true, false}));
+  EXPECT_TRUE(mainQueue.pending.empty());
 }
 
 // With Accessibility gone, or a tap that will not go back on, the lock no longer
 // holds: the controller unlocks on the next main-loop pass, once however many
-// notices came, and tells its owner.
+// notices came, and tells its owner; not if the user unlocked first.
 TEST(ForcedUnlock, FollowsLostAccessibilityOrATapThatStaysOff) {
-  for (const bool accessibilityLost : {true, false}) {
-    SCOPED_TRACE(accessibilityLost ? "Accessibility lost" : "tap stays off");
+  for (const auto& [tapStaysOff, userUnlocksFirst] :
+       {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}}) {
+    SCOPED_TRACE(::testing::Message() << tapStaysOff << userUnlocksFirst);
     InputRig rig;
     int forcedUnlocks = 0;
     rig.controller.setForcedUnlockHandler([&] { ++forcedUnlocks; });
     rig.lockNow();
-    rig.privacy.accessibilityTrusted = !accessibilityLost;
-    rig.tap().refuseEnable = !accessibilityLost;
+    rig.privacy.accessibilityTrusted = tapStaysOff;
+    rig.tap().refuseEnable = tapStaysOff;
     notifyTapDisabled(rig.controller);
     notifyTapDisabled(rig.controller);
-    EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, !accessibilityLost, !accessibilityLost,
-                                            !accessibilityLost, !accessibilityLost}));
+    const bool retried = tapStaysOff;  // only while Accessibility holds
+    EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, retried, retried, retried, retried}));
     EXPECT_TRUE(rig.controller.isLocked());
-    EXPECT_TRUE(rig.gesturesOff());
 
+    if (userUnlocksFirst) rig.controller.unlock();
     rig.mainQueue.runPending();
-    EXPECT_FALSE(rig.controller.isLocked());
-    EXPECT_FALSE(rig.tap().enabled);
+    EXPECT_FALSE(rig.controller.isLocked() || rig.tap().enabled);
     EXPECT_TRUE(rig.gesturesRestored());
-    EXPECT_EQ(forcedUnlocks, 1);
+    EXPECT_EQ(forcedUnlocks, userUnlocksFirst ? 0 : 1);
   }
-}
-
-TEST(ForcedUnlock, IsDroppedWhenTheUserUnlockedFirst) {
-  InputRig rig;
-  int forcedUnlocks = 0;
-  rig.controller.setForcedUnlockHandler([&] { ++forcedUnlocks; });
-  rig.lockNow();
-  rig.privacy.accessibilityTrusted = false;
-  notifyTapDisabled(rig.controller);
-  rig.controller.unlock();
-  rig.mainQueue.runPending();
-  EXPECT_EQ(forcedUnlocks, 0);
 }
 
 // Verdicts while locked, with the button at the top of the main screen.
 class Verdicts : public LockTest {
  protected:
-  void SetUp() override { rig.lockNow(); }
-  TapVerdict verdict(EventType type, Point location) {
-    return controller.eventTapCallback(type, location);
-  }
+  void SetUp() override { lockNow(); }
+  TapVerdict verdict(EventType type, Point at) { return controller.eventTapCallback(type, at); }
   static constexpr Point kFarAway{200, 400};
   static constexpr Point kInTheStrip{100, 12};  // away from the button
 };
 
-// Mouse buttons, drags and scrolls.
-const std::vector<EventType> kPointerTypes{1, 2, 3, 4, 6, 7, 22, 25, 26, 27};
-
-TEST_F(Verdicts, PointerEventsPassOnlyNearTheButton) {
-  for (EventType type : kPointerTypes) {
-    EXPECT_EQ(verdict(type, kOnButton), TapVerdict::Pass) << type;
-    EXPECT_EQ(verdict(type, {988, 36}), TapVerdict::Pass) << type;  // 12 points out
-    EXPECT_EQ(verdict(type, {987, 12}), TapVerdict::Swallow) << type;
-    EXPECT_EQ(verdict(type, kInTheStrip), TapVerdict::Swallow) << type;
-    EXPECT_EQ(verdict(type, kFarAway), TapVerdict::Swallow) << type;
-  }
-}
-
-TEST_F(Verdicts, OtherBlockedTypesAreSwallowedEvenOverTheButtonAndTheRestPass) {
+// Clicks, drags and scrolls pass near the button; keys, gestures and the rest
+// of the blocked types are swallowed even over it; other types pass anywhere,
+// and everything passes once unlocked.
+TEST_F(Verdicts, OnlyPointerEventsNearTheButtonAndUnblockedTypesPass) {
+  const std::vector<EventType> pointerTypes{1, 2, 3, 4, 6, 7, 22, 25, 26, 27};
   const BlockedEventTypes blocked = defaultBlockedEventTypes();
   for (EventType type = 0; type < 70; ++type) {
-    if (std::ranges::find(kPointerTypes, type) != kPointerTypes.end()) continue;
-    const TapVerdict expected = blocked.contains(type) ? TapVerdict::Swallow : TapVerdict::Pass;
-    EXPECT_EQ(verdict(type, kOnButton), expected) << type;
+    const TapVerdict held = blocked.contains(type) ? TapVerdict::Swallow : TapVerdict::Pass;
+    const TapVerdict near = std::ranges::count(pointerTypes, type) ? TapVerdict::Pass : held;
+    EXPECT_EQ(verdict(type, kOnButton), near) << type;
+    EXPECT_EQ(verdict(type, kInTheStrip), held) << type;
+    EXPECT_EQ(verdict(type, kFarAway), held) << type;
   }
+  controller.unlock();
+  for (EventType type = 0; type < 64; ++type) EXPECT_EQ(verdict(type, kFarAway), TapVerdict::Pass);
 }
 
+// Without a button on screen the menu-bar strips let clicks through; the
+// screens are asked for each event and cut to the first 32.
 TEST_F(Verdicts, WithoutAButtonOnScreenTheMenuBarStripsLetClicksThrough) {
-  rig.button->inWindow = false;
+  button->inWindow = false;
   EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::Pass);
   EXPECT_EQ(verdict(kLeftMouseDown, kFarAway), TapVerdict::Swallow);
-  rig.button.reset();
+  button.reset();
   EXPECT_EQ(verdict(kScrollWheel, kInTheStrip), TapVerdict::Pass);
   EXPECT_EQ(verdict(kKeyDown, kInTheStrip), TapVerdict::Swallow);
-  rig.screens.frames.clear();
+  screens.frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
+  screens.frames.push_back(kMainScreen);
+  EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::Swallow);
+  screens.frames.clear();
   EXPECT_EQ(verdict(kLeftMouseDown, kOnButton), TapVerdict::Swallow);
 }
 
-TEST_F(Verdicts, ScreensAreAskedForEachEventAndCutToTheFirst32) {
-  rig.button.reset();
-  rig.screens.frames = screensSideBySide(2);
-  EXPECT_EQ(verdict(kLeftMouseDown, {1500, 10}), TapVerdict::Pass);
-  rig.screens.frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
-  rig.screens.frames.push_back(kMainScreen);
-  EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::Swallow);
-}
-
-TEST_F(Verdicts, EverythingPassesWhileUnlocked) {
-  controller.unlock();
-  for (EventType type = 0; type < 64; ++type) {
-    EXPECT_EQ(verdict(type, kFarAway), TapVerdict::Pass) << type;
-  }
-}
-
-// ---- The privilege checks before a lock, the system's prompts, the alerts and
-// the privacy panes they open.
-
-const std::string kInputMonitoringPane =
-    "x-apple.systempreferences:com.apple.preference.security?Privacy_ListenEvent";
-const std::string kAccessibilityPane =
-    "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility";
-
-struct PermissionRig {
-  fakes::FakePrivacyAccess privacy;
-  fakes::FakeAlertPresenter alerts;
-  fakes::FakeWorkspace workspace;
-  InputPermissionController permissions{privacy, alerts, workspace};
-};
+// ---- The privilege checks before each lock: the system's prompts, the alert
+// and the privacy panes its buttons open.
 
 struct GrantCase {
   bool accessibility;
@@ -249,77 +197,47 @@ struct GrantCase {
   std::optional<bool> accessibilityAfterPrompt;
   std::optional<bool> inputMonitoringAfterRequest;
   Strings requests;                  // what the system is asked for, in order
-  std::optional<std::string> title;  // of the permissions alert; nothing: no alert
+  std::optional<std::string> title;  // of the permissions alert; nothing: no alert, locked
+  std::optional<std::size_t> answer = std::nullopt;  // the alert's button; nothing: dismissed
+  Strings panes = {};
 };
 
-TEST(PermissionCheck, PromptsForWhatIsMissingAndAlertsOnlyIfStillMissing) {
+TEST(PermissionCheck, PromptsForWhatIsMissingAndAlertsAndStaysUnlockedIfStillMissing) {
   const Strings both{"promptForAccessibility", "requestInputMonitoring"};
+  const Strings accessibility{"promptForAccessibility"};
+  const std::string needsAccessibility = "Hushpad needs Accessibility";
   const std::vector<GrantCase> cases{
       {true, true, {}, {}, {}, std::nullopt},
-      {false, true, {}, {}, {"promptForAccessibility"}, "Hushpad needs Accessibility"},
+      {false, true, {}, {}, accessibility, needsAccessibility},
       {true, false, {}, {}, {"requestInputMonitoring"}, "Hushpad needs Input Monitoring"},
       {false, false, {}, {}, both, "Hushpad needs Accessibility and Input Monitoring"},
-      {false, true, true, {}, {"promptForAccessibility"}, std::nullopt},
+      {false, true, true, {}, accessibility, std::nullopt},
       {false, false, true, true, both, std::nullopt},
       {false, false, true, {}, both, "Hushpad needs Input Monitoring"},
+      // Whatever is missing, each button opens its own pane.
+      {false, true, {}, {}, accessibility, needsAccessibility, 0, {kPane + "ListenEvent"}},
+      {false, true, {}, {}, accessibility, needsAccessibility, 1, {kAccessibilityPane}},
+      {false, true, {}, {}, accessibility, needsAccessibility, 2},  // Cancel
+      {false, true, {}, {}, accessibility, needsAccessibility, 7},
   };
   for (const GrantCase& c : cases) {
     SCOPED_TRACE(&c - cases.data());
-    PermissionRig rig;
-    auto& [privacy, alerts, workspace, permissions] = rig;
-    privacy.accessibilityTrusted = c.accessibility;
-    privacy.inputMonitoringGranted = c.inputMonitoring;
-    privacy.accessibilityAfterPrompt = c.accessibilityAfterPrompt;
-    privacy.inputMonitoringAfterRequest = c.inputMonitoringAfterRequest;
+    InputRig rig;
+    rig.privacy.accessibilityTrusted = c.accessibility;
+    rig.privacy.inputMonitoringGranted = c.inputMonitoring;
+    rig.privacy.accessibilityAfterPrompt = c.accessibilityAfterPrompt;
+    rig.privacy.inputMonitoringAfterRequest = c.inputMonitoringAfterRequest;
+    rig.alerts.answers = {c.answer};
 
-    EXPECT_EQ(permissions.requestMissingPermissionsIfNeeded(), !c.title);
-    Strings requests;
-    std::ranges::copy_if(privacy.calls, std::back_inserter(requests),
-                         [](const std::string& call) { return !call.starts_with("is"); });
-    EXPECT_EQ(requests, c.requests);
-    Strings titles;
-    for (const AlertContent& alert : alerts.shown) titles.push_back(alert.title);
-    EXPECT_EQ(titles, c.title ? Strings{*c.title} : Strings{});
-    EXPECT_TRUE(workspace.opened.empty());
+    rig.controller.lock();
+    EXPECT_EQ(rig.controller.isLocked(), !c.title);
+    std::erase_if(rig.privacy.calls,
+                  [](const std::string& call) { return call.starts_with("is"); });
+    EXPECT_EQ(rig.privacy.calls, c.requests);
+    EXPECT_EQ(rig.alerts.shown, c.title ? Alerts{permissionsAlert(*c.title)} : Alerts{});
+    EXPECT_EQ(rig.workspace.opened, c.panes);
+    EXPECT_EQ(rig.eventTaps.masks.empty(), c.title.has_value()) << "no tap before the grants";
   }
-}
-
-// Only Accessibility is missing, yet the buttons and their panes stay the same.
-TEST(PermissionCheck, AlertButtonsOpenTheirPaneAndTheAttemptFails) {
-  const std::vector<std::pair<std::optional<std::size_t>, Strings>> cases{
-      {0, {kInputMonitoringPane}}, {1, {kAccessibilityPane}}, {2, {}}, {7, {}}, {std::nullopt, {}}};
-  for (const auto& [answer, panes] : cases) {
-    SCOPED_TRACE(answer.value_or(99));
-    PermissionRig rig;
-    auto& [privacy, alerts, workspace, permissions] = rig;
-    privacy.accessibilityTrusted = false;
-    alerts.answers = {answer};
-    EXPECT_FALSE(permissions.requestMissingPermissionsIfNeeded());
-    EXPECT_EQ(workspace.opened, panes);
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0],
-              (AlertContent{"Hushpad needs Accessibility",
-                            "Hushpad needs both Accessibility and Input Monitoring to block "
-                            "keyboard, clicks, scrolls, and gestures. Enable the missing "
-                            "permission, then quit and reopen Hushpad if macOS does not apply it "
-                            "immediately.",
-                            {"Open Input Monitoring", "Open Accessibility", "Cancel"}}));
-  }
-}
-
-// The alert the lock controller shows when the system refuses the tap.
-TEST(TapRefusedAlert, OpenSettingsOpensOnlyTheAccessibilityPane) {
-  InputRig rig;
-  rig.alerts.answers = {1, std::nullopt, 0};
-  for (int i = 0; i < 3; ++i) rig.controller.showPermissionsAlert();
-  EXPECT_EQ(rig.workspace.opened, Strings{kAccessibilityPane});
-  ASSERT_EQ(rig.alerts.shown.size(), 3u);
-  EXPECT_EQ(rig.alerts.shown[0],
-            (AlertContent{"Hushpad needs input permissions",
-                          "macOS blocked the event tap. Open System Settings and allow this app "
-                          "under Privacy & Security -> Accessibility and Input Monitoring, then "
-                          "relaunch it.",
-                          {"Open Settings", "Cancel"}}));
 }
 
 }  // namespace

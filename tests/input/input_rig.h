@@ -18,7 +18,6 @@ namespace hushpad::inputtest {
 
 // Core Graphics event type numbers.
 inline constexpr EventType kLeftMouseDown = 1;
-inline constexpr EventType kLeftMouseUp = 2;
 inline constexpr EventType kKeyDown = 10;
 inline constexpr EventType kScrollWheel = 22;
 

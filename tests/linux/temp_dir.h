@@ -4,7 +4,6 @@
 #include <glib.h>
 
 #include <filesystem>
-#include <string>
 
 namespace hushpad::testing {
 
@@ -20,7 +19,6 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
  private:
   std::filesystem::path path_;
