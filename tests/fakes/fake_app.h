@@ -146,13 +146,12 @@ class FakeStatusItem final : public StatusItem {
   std::shared_ptr<StatusButton> button() override { return fakeButton; }
   void setMenu(const Menu* menu) override {
     attached = menu != nullptr ? std::optional(*menu) : std::nullopt;
-    ++(attached ? menusAttached : menusDetached);
+    if (attached) ++menusAttached;
   }
 
   std::shared_ptr<FakeStatusButton> fakeButton;
   std::optional<Menu> attached;  // the menu the item shows now
   int menusAttached = 0;
-  int menusDetached = 0;
 };
 
 // Chooses the item titled title of the menu now attached to item, as the user

@@ -118,8 +118,7 @@ class FakeUserDefaults final : public UserDefaults {
     return std::get<T>(found->second);
   }
 
-  // Data, truth values, and texts (which dataForKey does not report).
-  std::map<std::string, std::variant<Bytes, bool, std::string>> entries;
+  std::map<std::string, std::variant<Bytes, bool>> entries;
   bool dropDataWrites = false;  // setData keeps nothing, as on a full disk
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
 };

@@ -22,14 +22,9 @@ struct NullPlatform {
   NullPlatform& operator=(const NullPlatform&) = delete;
 
   Platform platform() {
-    return Platform{application,   statusBar,
-                    images,        eventTaps,
-                    screens,       privacy,
-                    alerts,        workspace,
-                    preferences,   userDefaults,
-                    notifications, mainQueue,
-                    reviewPrompt,  makeTrackpadOverridesTable,
-                    std::nullopt};
+    return Platform(application, statusBar, images, eventTaps, screens, privacy, alerts, workspace,
+                    preferences, userDefaults, notifications, mainQueue, reviewPrompt,
+                    makeTrackpadOverridesTable, std::nullopt);
   }
 
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();

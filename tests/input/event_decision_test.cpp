@@ -39,15 +39,6 @@ TEST(BlockedEventTypes, HoldTheirTypesAndMask) {
   EXPECT_THROW((BlockedEventTypes{64, 65, 66, 67, 68, 69, 70, 71, 72}), std::length_error);
 }
 
-// The first screen that contains the location once mirrored decides.
-TEST(FlippedLocation, UsesTheFirstScreenThatContainsTheFlippedPoint) {
-  const std::vector<Rect> tall{kMainScreen, makeRect(kScreenWidth, -300, 1000, 1200)};
-  const std::vector<Rect> negative{makeRect(kScreenWidth, kScreenHeight, -1440, -900)};
-  EXPECT_EQ(flippedLocation({kScreenWidth, 10}, kMainAndRight), (Point{kScreenWidth, 890}));
-  EXPECT_EQ(flippedLocation({1500, 10}, tall), (Point{1500, 590}));
-  EXPECT_EQ(flippedLocation({10, 10}, negative), (Point{10, 890}));
-}
-
 bool buttonHit(Point p, std::span<const Rect> screens) {
   return statusButtonHit(kButtonFrame, p, screens);
 }
