@@ -262,6 +262,19 @@ TEST_F(GestureLockTest, UnlockWithoutABackupOnlyLooksForIt) {
   EXPECT_EQ(log(), Strings{kReadBackup});
 }
 
+// A value under the key that is not data is no backup: unlock ignores it and
+// lock replaces it.
+TEST_F(GestureLockTest, NonDataValueUnderTheKeyIsNoBackup) {
+  put(kDrag, true);
+  defaults.entries[kBackupKey] = true;
+  gestureLock.unlock();
+  EXPECT_EQ(log(), Strings{kReadBackup});
+
+  gestureLock.lock();
+  EXPECT_TRUE(defaults.held<Bytes>(kBackupKey));
+  EXPECT_EQ(valueOf(kDrag), PreferenceValue{std::int64_t{0}});
+}
+
 TEST_F(GestureLockTest, UnlockWithAnEmptyBackupFlushesRemovesAndNotifies) {
   defaults.entries[kBackupKey] = bytesOf("[]");
   gestureLock.unlock();
