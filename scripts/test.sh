@@ -3,7 +3,8 @@
 #   1. unit tests, benchmarks (briefly) and the end-to-end tests in a headless X server;
 #   2. the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the backup decoder's libFuzzer target for HUSHPAD_FUZZ_SECONDS (default 60);
-#   4. the macOS compile check, when HUSHPAD_MACOS_SDK names an SDK folder.
+#   4. the macOS compile check, when HUSHPAD_MACOS_SDK names an SDK folder;
+#   5. the layer fence: no OS layer includes the core (scripts/check-layers.sh).
 # The last line is the summary over all of them.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -82,6 +83,13 @@ if [[ -n "${HUSHPAD_MACOS_SDK:-}" ]]; then
   fi
 else
   echo "== macOS compile check skipped: set HUSHPAD_MACOS_SDK to a macOS SDK folder to run it"
+fi
+
+echo "== layers: the OS layers include no core header"
+if scripts/check-layers.sh; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
 fi
 
 echo "hushpad: $passed passed, $failed failed"

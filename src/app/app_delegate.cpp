@@ -18,14 +18,11 @@ std::unique_ptr<InputLockController> makeLockController(Platform& platform) {
       kGestureBackupDefaultsKey, platform.makeGestureOverrides(), platform.preferences,
       platform.userDefaults, platform.notifications);
   auto permissionController = std::make_unique<InputPermissionController>(
-      platform.privacy, platform.alerts, platform.workspace);
-  const InputLockServices services{platform.eventTaps, platform.screens, platform.alerts,
-                                   platform.workspace, platform.privacy, platform.mainQueue};
-  auto controller = std::make_unique<InputLockController>(services, std::move(gestureLock),
-                                                          std::move(permissionController),
-                                                          defaultBlockedEventTypes());
-  if (platform.tapRefusedAlert) controller->setTapRefusedAlert(*platform.tapRefusedAlert);
-  return controller;
+      platform.input.privacy, platform.input.alerts, platform.input.workspace);
+  return std::make_unique<InputLockController>(platform.input, platform.wording,
+                                               std::move(gestureLock),
+                                               std::move(permissionController),
+                                               defaultBlockedEventTypes());
 }
 
 // Fills storage on first use; the same image afterwards.
@@ -36,13 +33,13 @@ const std::shared_ptr<Image>& cachedToolbarImage(std::shared_ptr<Image>& storage
 }
 
 // Title, action, key equivalent (with the default modifier), separator, target.
-Menu statusMenu(ActionTarget* target) {
-  return Menu{{
-      {"Lock Now", Action::LockNow, "", false, target},
-      {"Open Permissions", Action::OpenPermissions, "", false, target},
-      {"", Action::None, "", true, target},
-      {"Quit Hushpad", Action::Quit, "q", false, target},
-  }};
+// "Open Permissions" only where the OS has privileges to grant.
+Menu statusMenu(ActionTarget* target, bool withPermissions) {
+  Menu menu{{{"Lock Now", Action::LockNow, "", false, target}}};
+  if (withPermissions) menu.items.push_back({"Open Permissions", Action::OpenPermissions, "", false, target});
+  menu.items.push_back({"", Action::None, "", true, target});
+  menu.items.push_back({"Quit Hushpad", Action::Quit, "q", false, target});
+  return menu;
 }
 
 }  // namespace
@@ -122,7 +119,7 @@ void AppDelegate::statusItemClicked() {
 
 void AppDelegate::lockNow() { lockPath(); }
 
-void AppDelegate::openPermissions() { platform_.workspace.openURL(kAccessibilityPaneURL); }
+void AppDelegate::openPermissions() { platform_.input.workspace.openURL(kAccessibilityPaneURL); }
 
 void AppDelegate::quit() { platform_.application.terminate(); }
 
@@ -131,7 +128,7 @@ void AppDelegate::requestReviewAfterFirstUnlockIfNeeded() {
   UserDefaults& defaults = platform_.userDefaults;
   if (defaults.boolForKey(firstUnlockReviewDefaultsKey)) return;
   defaults.setBool(firstUnlockReviewDefaultsKey, true);
-  platform_.mainQueue.async(
+  platform_.input.mainQueue.async(
       [&application = platform_.application, &reviewPrompt = platform_.reviewPrompt] {
         application.activateIgnoringOtherApps();
         reviewPrompt.requestReview();
@@ -165,7 +162,7 @@ void AppDelegate::lockPath() {
 
 // The menu lives only while it is open; AppKit tracks it inside the click.
 void AppDelegate::openMenu() {
-  const Menu menu = statusMenu(this);
+  const Menu menu = statusMenu(this, platform_.input.privacy.inputAccess().hasPrivilegesToGrant);
   statusItem_->setMenu(&menu);
   if (const std::shared_ptr<StatusButton> button = statusItem_->button()) button->performClick();
   statusItem_->setMenu(nullptr);

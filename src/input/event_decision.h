@@ -8,6 +8,7 @@
 
 #include "platform/event_tap.h"
 #include "platform/geometry.h"
+#include "platform/screens.h"
 
 namespace hushpad {
 
@@ -35,7 +36,6 @@ bool isHitTestedEventType(EventType type) noexcept;
 
 inline constexpr double kStatusButtonHitMargin = 12;
 inline constexpr double kMenuBarStripHeight = 36;
-inline constexpr std::size_t kMaxScreens = 32;
 
 // The event location seen in the screens' y-upward coordinates.
 Point flippedLocation(Point p, std::span<const Rect> screens) noexcept;

@@ -3,25 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#include "input/refusal_alerts.h"
+
 namespace hushpad {
 namespace {
-
-constexpr std::size_t kOpenSettingsButton = 0;
-
-AlertContent defaultTapRefusedAlert() {
-  return {"Hushpad needs input permissions",
-          "macOS blocked the event tap. Open System Settings and allow this app under Privacy & "
-          "Security -> Accessibility and Input Monitoring, then relaunch it.",
-          {"Open Settings", "Cancel"}};
-}
-
-const AlertContent& inputHeldElsewhereAlert() {
-  static const AlertContent alert{
-      "Hushpad could not lock the input",
-      "Another application is holding the keyboard or the pointer. Try again in a moment.",
-      {"OK"}};
-  return alert;
-}
 
 bool isTapDisabledNotification(EventType type) {
   return type == kEventTapDisabledByTimeout || type == kEventTapDisabledByUserInput;
@@ -30,20 +15,25 @@ bool isTapDisabledNotification(EventType type) {
 }  // namespace
 
 InputLockController::InputLockController(
-    InputLockServices services, std::unique_ptr<TrackpadGestureLock> gestureLock,
+    InputLockServices services, PlatformWording wording,
+    std::unique_ptr<TrackpadGestureLock> gestureLock,
     std::unique_ptr<InputPermissionController> permissionController,
     BlockedEventTypes blockedEventTypes)
     : services_(services),
+      wording_(std::move(wording)),
       gestureLock_(std::move(gestureLock)),
       permissionController_(std::move(permissionController)),
-      blockedEventTypes_(blockedEventTypes),
-      tapRefusedAlert_(defaultTapRefusedAlert()) {}
+      blockedEventTypes_(blockedEventTypes) {}
 
 void InputLockController::lock() {
   if (isLocked_) return;
+  if (!services_.privacy.inputAccess().sessionCanBeHeld) {
+    showLockRefusedAlert(TapRefusal::SessionCannotBeHeld);
+    return;
+  }
   if (!permissionController_->requestMissingPermissionsIfNeeded()) return;
-  if (!ensureEventTap()) {
-    showPermissionsAlert();
+  if (const std::optional<TapRefusal> refusal = ensureEventTap()) {
+    showLockRefusedAlert(*refusal);
     return;
   }
   isLocked_ = true;
@@ -55,26 +45,27 @@ void InputLockController::lock() {
 // the status item never shows a lock that is not there.
 void InputLockController::rollBackLock() {
   isLocked_ = false;
-  eventTap_->setEnabled(false);
+  // A tap left on while unlocked passes every event, so its answer changes nothing.
+  static_cast<void>(eventTap_->setEnabled(false));
   gestureLock_->unlock();
-  services_.alerts.runModal(inputHeldElsewhereAlert());
+  showLockRefusedAlert(TapRefusal::InputHeldElsewhere);
 }
 
 void InputLockController::unlock() {
   if (!isLocked_) return;
   isLocked_ = false;
-  if (eventTap_) eventTap_->setEnabled(false);
+  if (eventTap_) static_cast<void>(eventTap_->setEnabled(false));  // as in rollBackLock()
   gestureLock_->unlock();
 }
 
-bool InputLockController::ensureEventTap() {
-  if (eventTap_) return true;
-  std::unique_ptr<EventTap> tap =
-      services_.eventTaps.createTap(blockedEventTypes_.eventMask(), *this);
-  if (!tap) return false;
-  eventTap_ = std::move(tap);
-  eventTap_->setEnabled(false);
-  return true;
+std::optional<TapRefusal> InputLockController::ensureEventTap() {
+  if (eventTap_) return std::nullopt;
+  TapCreation created = services_.eventTaps.createTap(blockedEventTypes_.eventMask(), *this);
+  if (!created.tap) return created.refusal;
+  eventTap_ = std::move(created.tap);
+  // Switching off a tap that was never on cannot leave anything held.
+  static_cast<void>(eventTap_->setEnabled(false));
+  return std::nullopt;
 }
 
 TapVerdict InputLockController::eventTapCallback(EventType type, Point location) noexcept {
@@ -84,7 +75,7 @@ TapVerdict InputLockController::eventTapCallback(EventType type, Point location)
   }
   if (!isLocked_ || !blockedEventTypes_.contains(type)) return TapVerdict::Pass;
   if (!isHitTestedEventType(type)) return TapVerdict::Swallow;
-  return pointerMayPass(location) ? TapVerdict::Pass : TapVerdict::Swallow;
+  return pointerMayPass(location) ? TapVerdict::PassToStatusItem : TapVerdict::Swallow;
 }
 
 // The system switched the tap off. While locked it goes straight back on, unless
@@ -92,8 +83,9 @@ TapVerdict InputLockController::eventTapCallback(EventType type, Point location)
 // lock is given up rather than showing a lock that no longer holds.
 void InputLockController::handleTapDisabled() noexcept {
   if (!isLocked_ || !eventTap_) return;
-  if (!services_.privacy.isAccessibilityTrusted()) {
-    eventTap_->setEnabled(false);
+  const InputAccess access = services_.privacy.inputAccess();
+  if (access.hasPrivilegesToGrant && !access.accessibilityTrusted) {
+    static_cast<void>(eventTap_->setEnabled(false));  // the unlock follows in any case
     queueForcedUnlock();
     return;
   }
@@ -124,8 +116,10 @@ bool InputLockController::pointerMayPass(Point location) const noexcept {
   return menuBarStripHit(location, screens);
 }
 
-void InputLockController::showPermissionsAlert() {
-  if (services_.alerts.runModal(tapRefusedAlert_) == kOpenSettingsButton) {
+void InputLockController::showLockRefusedAlert(TapRefusal reason) {
+  const std::optional<std::size_t> answer =
+      services_.alerts.runModal(lockRefusedAlert(reason, wording_));
+  if (reason == TapRefusal::Privacy && answer == kOpenSettingsButton) {
     services_.workspace.openURL(kAccessibilityPaneURL);
   }
 }

@@ -13,12 +13,13 @@
 #include "platform/privacy.h"
 #include "platform/screens.h"
 #include "platform/status_item.h"
+#include "platform/wording.h"
 #include "platform/workspace.h"
 
 namespace hushpad {
 
 // The OS services the controller uses besides its gesture lock and permission
-// controller.
+// controller; the application shell uses some of them too.
 struct InputLockServices {
   EventTapFactory& eventTaps;
   Screens& screens;
@@ -30,7 +31,8 @@ struct InputLockServices {
 
 class InputLockController final : public EventTapClient {
  public:
-  InputLockController(InputLockServices services, std::unique_ptr<TrackpadGestureLock> gestureLock,
+  InputLockController(InputLockServices services, PlatformWording wording,
+                      std::unique_ptr<TrackpadGestureLock> gestureLock,
                       std::unique_ptr<InputPermissionController> permissionController,
                       BlockedEventTypes blockedEventTypes);
   InputLockController(const InputLockController&) = delete;
@@ -39,18 +41,19 @@ class InputLockController final : public EventTapClient {
   bool isLocked() const { return isLocked_; }
   void lock();
   void unlock();
-  bool ensureEventTap();
+  // Makes sure the tap exists: nothing when it does, otherwise why the system
+  // refused it.
+  [[nodiscard]] std::optional<TapRefusal> ensureEventTap();
   TapVerdict eventTapCallback(EventType type, Point location) noexcept override;
-  void showPermissionsAlert();
+  // The alert for a tap refused by the system's privacy rules.
+  void showPermissionsAlert() { showLockRefusedAlert(TapRefusal::Privacy); }
+  void showLockRefusedAlert(TapRefusal reason);
 
   // Held weakly: the status item owns its button.
   std::weak_ptr<StatusButton> statusButton;
 
   // Called (on a later main-loop pass) after the controller unlocked by itself
   // because the system took the event tap away; the owner refreshes its UI.
-  // Replaces the wording of the alert shown when the tap is refused.
-  void setTapRefusedAlert(AlertContent alert) { tapRefusedAlert_ = std::move(alert); }
-
   void setForcedUnlockHandler(std::function<void()> handler) {
     forcedUnlockHandler_ = std::move(handler);
   }
@@ -67,12 +70,12 @@ class InputLockController final : public EventTapClient {
   bool pointerMayPass(Point location) const noexcept;
 
   InputLockServices services_;
+  PlatformWording wording_;
   std::unique_ptr<TrackpadGestureLock> gestureLock_;
   std::unique_ptr<InputPermissionController> permissionController_;
   bool isLocked_ = false;
   BlockedEventTypes blockedEventTypes_;
   std::function<void()> forcedUnlockHandler_;
-  AlertContent tapRefusedAlert_;
   // Last, so that it goes first: the tap calls back into this object.
   std::unique_ptr<EventTap> eventTap_;
 };

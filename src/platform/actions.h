@@ -1,6 +1,7 @@
 #pragma once
 // Target-action: the status button and menu items name the action they send;
-// the target performs it.
+// the target performs it. Main thread only; a sender holds its target without
+// owning it.
 
 #include <cstdint>
 

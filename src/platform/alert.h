@@ -1,5 +1,6 @@
 #pragma once
-// A modal alert.
+// A modal alert. Main thread only; the presenter keeps nothing of an alert
+// once it has been answered.
 
 #include <cstddef>
 #include <optional>

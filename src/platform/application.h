@@ -1,6 +1,7 @@
 #pragma once
 // The application object: its event loop, its delegate and what it knows about
-// the event being handled.
+// the event being handled. Main thread only; the entry point owns all three
+// services for the life of the process.
 
 #include <functional>
 #include <optional>

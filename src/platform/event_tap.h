@@ -1,5 +1,7 @@
 #pragma once
 // A session-wide input filter that sees input events before any application.
+// Main thread only: taps are made, switched and destroyed there, and their
+// client is called there. The creator owns the tap it is handed.
 
 #include <cstdint>
 #include <memory>
@@ -14,7 +16,17 @@ using EventType = std::uint32_t;
 inline constexpr EventType kEventTapDisabledByTimeout = 0xFFFFFFFEu;
 inline constexpr EventType kEventTapDisabledByUserInput = 0xFFFFFFFFu;
 
-enum class TapVerdict { Pass, Swallow };
+// Pass hands the event on as usual; PassToStatusItem is a click, drag or scroll
+// let through because it is meant for the status item, where an OS that has to
+// deliver it by hand (a grab) delivers it.
+enum class TapVerdict { Swallow, Pass, PassToStatusItem };
+
+// Why the system refused a tap.
+enum class TapRefusal {
+  Privacy,              // the system's privacy rules (a privilege is missing)
+  InputHeldElsewhere,   // another program holds the keyboard or the pointer
+  SessionCannotBeHeld,  // no program can hold this session's input
+};
 
 // What receives the tap's events. Called on the main thread for every event of
 // the tap's mask while it is enabled, and for the disabled notifications.
@@ -31,16 +43,21 @@ class EventTap {
  public:
   virtual ~EventTap() = default;
   // Returns whether the tap is in the requested state afterwards.
-  virtual bool setEnabled(bool enabled) = 0;
+  [[nodiscard]] virtual bool setEnabled(bool enabled) = 0;
+};
+
+// A new tap, or why there is none.
+struct TapCreation {
+  std::unique_ptr<EventTap> tap;
+  TapRefusal refusal = TapRefusal::Privacy;  // when tap is null
 };
 
 class EventTapFactory {
  public:
   virtual ~EventTapFactory() = default;
   // Installs a disabled tap for the event types whose bits are set in mask
-  // (bit n for type n) on the main run loop. Nothing when the system refuses.
-  // The client must outlive the tap.
-  virtual std::unique_ptr<EventTap> createTap(std::uint64_t mask, EventTapClient& client) = 0;
+  // (bit n for type n) on the main run loop. The client must outlive the tap.
+  [[nodiscard]] virtual TapCreation createTap(std::uint64_t mask, EventTapClient& client) = 0;
 };
 
 }  // namespace hushpad

@@ -1,6 +1,7 @@
 #pragma once
-// Points and rectangles in points, origin lower left, y upward (event locations
-// are the one exception: their y runs downward, see input/event_decision.h).
+// Plain values, safe on any thread. Points and rectangles in points, origin
+// lower left, y upward (event locations are the one exception: their y runs
+// downward from the top left of the main screen, see event_tap.h).
 // The helpers follow the Core Graphics rectangle rules exactly, so that the
 // same numbers give the same answers on every OS.
 

@@ -1,5 +1,6 @@
 #pragma once
-// Vector drawing into images, and the images themselves.
+// Vector drawing into images, and the images themselves. Main thread only;
+// images are shared, the canvas lives only while its draw function runs.
 
 #include <functional>
 #include <memory>

@@ -1,5 +1,6 @@
 #pragma once
-// Notifications posted to every process of the user's session.
+// Notifications posted to every process of the user's session. Main thread
+// only; nothing is kept after a post.
 
 #include <string>
 

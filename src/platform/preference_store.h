@@ -1,5 +1,6 @@
 #pragma once
-// The system preference store that holds the trackpad settings.
+// The system preference store that holds the trackpad settings. Main thread
+// only; values are returned by value, nothing refers into the store.
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,5 @@
 #pragma once
+// The connected screens. Main thread only; frames are copied out, nothing is kept.
 
 #include <cstddef>
 #include <span>
@@ -6,6 +7,9 @@
 #include "geometry.h"
 
 namespace hushpad {
+
+// The most screens the event path looks at; the rest are passed over.
+inline constexpr std::size_t kMaxScreens = 32;
 
 class Screens {
  public:

@@ -1,5 +1,7 @@
 #pragma once
 // The status item in the system menu bar (or tray), its button and its menu.
+// Main thread only. The status bar hands out items that the caller owns; an
+// item owns its button, which others may hold only weakly.
 
 #include <memory>
 #include <optional>

@@ -1,5 +1,6 @@
 #pragma once
-// The application's own small persistent key-value store.
+// The application's own small persistent key-value store. Main thread only;
+// values are returned by value.
 
 #include <cstdint>
 #include <optional>

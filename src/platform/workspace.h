@@ -1,4 +1,5 @@
 #pragma once
+// Opening URLs. Main thread only; nothing is kept.
 
 #include <string>
 

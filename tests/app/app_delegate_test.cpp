@@ -122,7 +122,7 @@ TEST_F(AppTest, FullCycleLaunchLockUnlockReviewMenuAndQuitWhileLocked) {
     EventTapClient& tap = *null.eventTaps.client;
     EXPECT_EQ(tap.eventTapCallback(10, {1012, 12}), TapVerdict::Swallow);  // a key over it
     EXPECT_EQ(tap.eventTapCallback(1, {400, 450}), TapVerdict::Swallow);
-    EXPECT_EQ(tap.eventTapCallback(1, {1012, 12}), TapVerdict::Pass);
+    EXPECT_EQ(tap.eventTapCallback(1, {1012, 12}), TapVerdict::PassToStatusItem);
 
     // The next click unlocks, and the review is asked for once, on a later pass.
     click();
@@ -170,23 +170,33 @@ TEST_F(AppTest, FullCycleLaunchLockUnlockReviewMenuAndQuitWhileLocked) {
   EXPECT_EQ(null.images.made.size(), 2u);
 }
 
+// Each refusal keeps the unlocked look, touches no setting and explains itself
+// (with the OS's names where it has them); the next lock goes through.
 TEST(RefusedLock, KeepsTheUnlockedLookAndALeftClickLocksOnceTheMenuHasClosed) {
   struct Refusal {
     bool accessibility;
     bool inputMonitoring;
-    bool tapCreated;
+    bool sessionCanBeHeld;
+    std::optional<TapRefusal> tapRefusal;
     std::string alertTitle;
   };
-  const std::vector<Refusal> refusals{{false, true, true, "Hushpad needs Accessibility"},
-                                      {true, false, true, "Hushpad needs Input Monitoring"},
-                                      {true, true, false, "Hushpad needs input permissions"}};
+  const std::vector<Refusal> refusals{
+      {false, true, true, {}, "Hushpad needs Accessibility"},
+      {true, false, true, {}, "Hushpad needs Input Monitoring"},
+      {true, true, true, TapRefusal::Privacy, "Hushpad needs input permissions"},
+      {true, true, true, TapRefusal::InputHeldElsewhere, "Hushpad could not lock the input"},
+      {false, false, false, {}, "Hushpad cannot lock the input here"}};
   for (const Refusal& refusal : refusals) {
     SCOPED_TRACE(refusal.alertTitle);
     AppRig rig;
+    rig.platform.wording.sessionThatCannotBeHeld = "a Wayland session";
+    rig.platform.wording.sessionThatCanBeHeld = "an X11 session";
     rig.launch();
     rig.null.privacy.accessibilityTrusted = refusal.accessibility;
     rig.null.privacy.inputMonitoringGranted = refusal.inputMonitoring;
-    rig.null.eventTaps.refuseCreation = !refusal.tapCreated;
+    rig.null.privacy.sessionCanBeHeld = refusal.sessionCanBeHeld;
+    rig.null.eventTaps.refuseCreation = refusal.tapRefusal.has_value();
+    rig.null.eventTaps.refusal = refusal.tapRefusal.value_or(TapRefusal::Privacy);
     rig.button().toolTip = "before the click";
     rig.click();
     ASSERT_EQ(rig.null.alerts.shown.size(), 1u);
@@ -194,6 +204,12 @@ TEST(RefusedLock, KeepsTheUnlockedLookAndALeftClickLocksOnceTheMenuHasClosed) {
     EXPECT_FALSE(rig.isLocked());
     rig.expectLook(false);
     EXPECT_EQ(fakes::count(*rig.null.log, "set"), 0u);  // no preference, backup or review flag
+    if (!refusal.sessionCanBeHeld) {
+      EXPECT_EQ(rig.null.privacy.calls, Strings{"inputAccess"});  // nothing asked for
+      EXPECT_EQ(rig.null.alerts.shown[0].informativeText,
+                "This is a Wayland session, where one program cannot hold the keyboard and "
+                "pointer of the others. Log in to an X11 session to use Hushpad.");
+    }
 
     rig.chooseFromMenu("");
     rig.null.privacy = fakes::FakePrivacyAccess{};
@@ -204,18 +220,17 @@ TEST(RefusedLock, KeepsTheUnlockedLookAndALeftClickLocksOnceTheMenuHasClosed) {
   }
 }
 
-// An OS whose refused tap has nothing to do with privacy settings explains it
-// in its own words; the lock is refused all the same.
-TEST(RefusedLock, UsesThePlatformsWordingForARefusedTap) {
+// Where the OS has no privileges to grant, the menu leaves "Open Permissions" out.
+TEST(StatusMenu, OffersPermissionsOnlyWhereThereAreSomeToGrant) {
   AppRig rig;
-  const AlertContent wording{"Hushpad cannot lock the input here", "Not in this session.", {"OK"}};
-  rig.platform.tapRefusedAlert = wording;
+  rig.null.privacy.hasPrivilegesToGrant = false;
   rig.launch();
-  rig.null.eventTaps.refuseCreation = true;
-  rig.click();
-  EXPECT_EQ(rig.null.alerts.shown, std::vector<AlertContent>{wording});
-  EXPECT_FALSE(rig.isLocked());
-  rig.expectLook(false);
+  std::vector<std::string> titles;
+  rig.button().onPerformClick = [&] {
+    for (const MenuItem& item : rig.item().attached->items) titles.push_back(item.title);
+  };
+  rig.click(MouseEventType::RightMouseUp);
+  EXPECT_EQ(titles, (Strings{"Lock Now", "", "Quit Hushpad"}));
 }
 
 // The lock state decides first; the kind of click matters only while unlocked.
@@ -309,6 +324,7 @@ TEST_F(AppTest, ButtonlessItemIsLeftAloneAndTerminationIsSafe) {
   EXPECT_EQ(null.log->back(), "terminated");
   EXPECT_EQ(app().lockController().statusButton.lock(), nullptr);
 }
+
 
 }  // namespace
 }  // namespace hushpad::testing

@@ -19,29 +19,28 @@
 
 namespace hushpad::fakes {
 
-// Both privileges granted unless a test says otherwise. A request can grant
-// its privilege, as the user would in the system's prompt. Records every call.
+// An OS with privileges to grant, both granted unless a test says otherwise. A
+// request can grant its privilege, as the user would in the system's prompt.
+// Records every call.
 class FakePrivacyAccess final : public PrivacyAccess {
  public:
-  bool isAccessibilityTrusted() override {
-    calls.emplace_back("isAccessibilityTrusted");
-    return accessibilityTrusted;
+  InputAccess inputAccess() override {
+    calls.emplace_back("inputAccess");
+    return {hasPrivilegesToGrant, accessibilityTrusted, inputMonitoringGranted, sessionCanBeHeld};
   }
   void promptForAccessibility() override {
     calls.emplace_back("promptForAccessibility");
     accessibilityTrusted = accessibilityAfterPrompt.value_or(accessibilityTrusted);
-  }
-  bool isInputMonitoringGranted() override {
-    calls.emplace_back("isInputMonitoringGranted");
-    return inputMonitoringGranted;
   }
   void requestInputMonitoring() override {
     calls.emplace_back("requestInputMonitoring");
     inputMonitoringGranted = inputMonitoringAfterRequest.value_or(inputMonitoringGranted);
   }
 
+  bool hasPrivilegesToGrant = true;
   bool accessibilityTrusted = true;
   bool inputMonitoringGranted = true;
+  bool sessionCanBeHeld = true;
   std::optional<bool> accessibilityAfterPrompt;
   std::optional<bool> inputMonitoringAfterRequest;
   std::vector<std::string> calls;
@@ -88,21 +87,23 @@ class FakeEventTap final : public EventTap {
   std::vector<bool> enableCalls;
 };
 
-// Hands out FakeEventTaps, or nothing when the system "refuses". Keeps a plain
-// pointer to the newest tap, which its owner keeps alive.
+// Hands out FakeEventTaps, or nothing when the system "refuses" (for the
+// reason given). Keeps a plain pointer to the newest tap, which its owner keeps
+// alive.
 class FakeEventTapFactory final : public EventTapFactory {
  public:
-  std::unique_ptr<EventTap> createTap(std::uint64_t mask, EventTapClient& tapClient) override {
+  TapCreation createTap(std::uint64_t mask, EventTapClient& tapClient) override {
     masks.push_back(mask);
-    if (refuseCreation) return nullptr;
+    if (refuseCreation) return {nullptr, refusal};
     auto tap = std::make_unique<FakeEventTap>();
     tap->refuseEnable = refuseEnable;
     lastTap = tap.get();
     client = &tapClient;
-    return tap;
+    return {std::move(tap)};
   }
 
   bool refuseCreation = false;
+  TapRefusal refusal = TapRefusal::Privacy;
   bool refuseEnable = false;         // given to the taps made from now on
   std::vector<std::uint64_t> masks;  // one per attempt, refused ones included
   FakeEventTap* lastTap = nullptr;

@@ -21,10 +21,24 @@ struct NullPlatform {
   NullPlatform(const NullPlatform&) = delete;
   NullPlatform& operator=(const NullPlatform&) = delete;
 
+  InputLockServices inputServices() {
+    return {.eventTaps = eventTaps,
+            .screens = screens,
+            .alerts = alerts,
+            .workspace = workspace,
+            .privacy = privacy,
+            .mainQueue = mainQueue};
+  }
   Platform platform() {
-    return Platform(application, statusBar, images, eventTaps, screens, privacy, alerts, workspace,
-                    preferences, userDefaults, notifications, mainQueue, reviewPrompt,
-                    makeTrackpadOverridesTable, std::nullopt);
+    return {.application = application,
+            .statusBar = statusBar,
+            .images = images,
+            .input = inputServices(),
+            .preferences = preferences,
+            .userDefaults = userDefaults,
+            .notifications = notifications,
+            .reviewPrompt = reviewPrompt,
+            .makeGestureOverrides = makeTrackpadOverridesTable};
   }
 
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();

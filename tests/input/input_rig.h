@@ -7,10 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "fakes/fake_app.h"
-#include "fakes/fake_input.h"
-#include "fakes/fake_preferences.h"
-#include "fakes/fake_status_button.h"
+#include "fakes/null_platform.h"
 #include "gestures/overrides_table.h"
 #include "input/input_lock_controller.h"
 
@@ -43,12 +40,12 @@ inline std::vector<Rect> screensSideBySide(int count) {
 inline const PreferenceKey kThreeFingerDrag{"com.apple.AppleMultitouchTrackpad",
                                             "TrackpadThreeFingerDrag", false};
 
-struct InputRig {
+// The null platform's fakes under a lone controller.
+struct InputRig : fakes::NullPlatform {
   InputRig() {
     screens.frames = {kMainScreen};
     button->frame = kButtonFrame;
     preferences.put(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag), true);
-    userDefaults.log = notifications.log = preferences.log;
     controller.statusButton = button;
   }
 
@@ -71,18 +68,9 @@ struct InputRig {
 
   fakes::FakeEventTap& tap() { return *eventTaps.lastTap; }
 
-  fakes::FakePrivacyAccess privacy;
-  fakes::FakeAlertPresenter alerts;
-  fakes::FakeWorkspace workspace;
-  fakes::FakeEventTapFactory eventTaps;
-  fakes::FakeScreens screens;
-  fakes::FakeMainQueue mainQueue;
-  fakes::FakePreferenceStore preferences;
-  fakes::FakeUserDefaults userDefaults;
-  fakes::FakeDistributedNotifications notifications;
   std::shared_ptr<fakes::FakeStatusButton> button = std::make_shared<fakes::FakeStatusButton>();
   InputLockController controller{
-      InputLockServices{eventTaps, screens, alerts, workspace, privacy, mainQueue},
+      inputServices(), PlatformWording{},
       std::make_unique<TrackpadGestureLock>(
           kGestureBackupDefaultsKey,
           std::vector<PreferenceOverride>{{kThreeFingerDrag, std::int64_t{0}}}, preferences,

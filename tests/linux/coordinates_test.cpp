@@ -4,7 +4,7 @@
 
 #include "platform/linux/screens.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 // GDK places monitors from the top left of the X screen, y downward; the
@@ -40,4 +40,4 @@ TEST(Coordinates, AreMeasuredFromThePrimaryMonitor) {
 }
 
 }  // namespace
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -3,8 +3,9 @@
 #include <vector>
 
 #include "platform/linux/event_tap.h"
+#include "platform/linux/privacy.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 struct Mapping {
@@ -67,4 +68,4 @@ TEST(WaylandSession, IsToldByTheSessionTypeOrAWaylandDisplay) {
 }
 
 }  // namespace
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -5,7 +5,7 @@
 
 #include <csignal>
 
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 gboolean terminateOnSignal(gpointer application) {
@@ -43,4 +43,4 @@ void GLibMainQueue::async(std::function<void()> task) {
                   deleteTask);
 }
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

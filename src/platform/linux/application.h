@@ -8,7 +8,7 @@
 
 #include "platform/application.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 
 class LinuxApplication final : public Application {
  public:
@@ -49,4 +49,4 @@ class NoReviewPrompt final : public ReviewPrompt {
   void requestReview() override {}
 };
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -1,8 +1,6 @@
 #include "platform/linux/event_tap.h"
 
-#include <cstring>
-
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 // Core Graphics event type numbers.
@@ -108,12 +106,6 @@ std::optional<TapEvent> translateTapEvent(const GdkEvent& event) {
   }
 }
 
-bool isWaylandSession(const char* xdgSessionType, const char* waylandDisplay) {
-  const bool waylandType = xdgSessionType != nullptr && std::strcmp(xdgSessionType, "wayland") == 0;
-  const bool waylandSocket = waylandDisplay != nullptr && *waylandDisplay != '\0';
-  return waylandType || waylandSocket;
-}
-
 namespace {
 
 constexpr auto kTapEventMask = static_cast<GdkEventMask>(
@@ -155,7 +147,7 @@ GrabEventTap::GrabEventTap(EventTapClient& client, const MonitorScreens& screens
 }
 
 GrabEventTap::~GrabEventTap() {
-  setEnabled(false);
+  static_cast<void>(setEnabled(false));  // releasing a grab cannot fail
   gdk_event_handler_set(gtkHandlesEvent, nullptr, nullptr);
   gdk_window_destroy(window_);
 }
@@ -200,9 +192,7 @@ void GrabEventTap::handleEvent(const GdkEvent& event) {
     lastLocation_ = toEventLocation(tapEvent->rootX, tapEvent->rootY, screens_.primaryGeometry());
   }
   const TapVerdict verdict = client_.eventTapCallback(tapEvent->type, lastLocation_);
-  if (verdict == TapVerdict::Pass && tapEvent->release) {
-    releases_(*tapEvent->release, tapEvent->rootX, tapEvent->rootY);
-  }
+  if (verdict == TapVerdict::PassToStatusItem && tapEvent->release) releases_(*tapEvent->release);
 }
 
 // Someone took the input away (the window was unmapped, another grab of this
@@ -214,14 +204,11 @@ void GrabEventTap::grabBroken() {
   client_.eventTapCallback(kEventTapDisabledByUserInput, lastLocation_);
 }
 
-GrabEventTapFactory::GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases,
-                                         bool waylandSession)
-    : screens_(screens), releases_(std::move(releases)), waylandSession_(waylandSession) {}
+GrabEventTapFactory::GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases)
+    : screens_(screens), releases_(std::move(releases)) {}
 
-std::unique_ptr<EventTap> GrabEventTapFactory::createTap(std::uint64_t, EventTapClient& client) {
-  // X11 grabs do not hold the input of a Wayland session's other programs.
-  if (waylandSession_) return nullptr;
-  return std::make_unique<GrabEventTap>(client, screens_, releases_);
+TapCreation GrabEventTapFactory::createTap(std::uint64_t, EventTapClient& client) {
+  return {std::make_unique<GrabEventTap>(client, screens_, releases_)};
 }
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -2,8 +2,9 @@
 // The event tap of X11: while enabled, an active grab of the keyboard and every
 // pointing device on one override-redirect input window, so that all input
 // reaches this program first. Events that the tap's client lets through have
-// nowhere else to go under a grab; a button release let through is therefore
-// handed to the status item as a click.
+// nowhere else to go under a grab; a button release that the client lets
+// through to the status item is therefore handed to it as a click. Main thread
+// only; the factory's creator owns each tap.
 
 #include <gtk/gtk.h>
 
@@ -16,7 +17,7 @@
 #include "platform/event_tap.h"
 #include "platform/linux/screens.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 
 // One input event in the tap's terms: the Core Graphics type number, the
 // location in GDK's global coordinates, and for a button release its mouse-up
@@ -35,12 +36,8 @@ std::optional<TapEvent> translateTapEvent(const GdkEvent& event);
 // The mouse-up type of a release of an X button (1 left, 3 right).
 MouseEventType mouseUpType(guint button);
 
-// Whether this session lets an X11 grab hold all of the user's input.
-bool isWaylandSession(const char* xdgSessionType, const char* waylandDisplay);
-
-// Receives a button release that the client let through, with its place in
-// GDK's global coordinates.
-using ReleaseHandler = std::function<void(MouseEventType type, double rootX, double rootY)>;
+// Receives a button release that the client let through to the status item.
+using ReleaseHandler = std::function<void(MouseEventType type)>;
 
 class GrabEventTap final : public EventTap {
  public:
@@ -49,7 +46,7 @@ class GrabEventTap final : public EventTap {
   GrabEventTap(const GrabEventTap&) = delete;
   GrabEventTap& operator=(const GrabEventTap&) = delete;
 
-  bool setEnabled(bool enabled) override;
+  [[nodiscard]] bool setEnabled(bool enabled) override;
 
  private:
   static void dispatchEvent(GdkEvent* event, gpointer self);
@@ -66,17 +63,16 @@ class GrabEventTap final : public EventTap {
 
 class GrabEventTapFactory final : public EventTapFactory {
  public:
-  // releases receives the releases let through while the input is held.
-  GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases, bool waylandSession);
+  // releases receives the releases let through to the status item while the
+  // input is held.
+  GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases);
 
-  // Nothing in a Wayland session, where a grab would hold only the programs
-  // that run through XWayland. The mask is not needed: a grab takes all input.
-  std::unique_ptr<EventTap> createTap(std::uint64_t mask, EventTapClient& client) override;
+  // The mask is not needed: a grab takes all input.
+  [[nodiscard]] TapCreation createTap(std::uint64_t mask, EventTapClient& client) override;
 
  private:
   const MonitorScreens& screens_;
   ReleaseHandler releases_;
-  bool waylandSession_;
 };
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -6,17 +6,21 @@
 #include <cstdlib>
 
 #include "app/app_delegate.h"
+#include "platform/linux/alert.h"
 #include "platform/linux/application.h"
-#include "platform/linux/desktop_services.h"
 #include "platform/linux/event_tap.h"
-#include "platform/linux/file_user_defaults.h"
-#include "platform/linux/gsettings_store.h"
+#include "platform/linux/user_defaults.h"
+#include "platform/linux/workspace.h"
+#include "platform/linux/preference_store.h"
 #include "platform/linux/screens.h"
-#include "platform/linux/status_icon.h"
-#include "platform/linux/tray_image.h"
+#include "platform/linux/status_item.h"
+#include "platform/linux/image.h"
+#include "platform/linux/notifications.h"
+#include "platform/linux/privacy.h"
 
 int main(int argc, char** argv) {
   using namespace hushpad;
+  using namespace hushpad::linux;
   // The tray icon and the grabs are X11's; under Wayland this runs through XWayland.
   gdk_set_allowed_backends("x11");
   // Nothing here draws with OpenGL; probing it for visuals would load a GL
@@ -30,15 +34,10 @@ int main(int argc, char** argv) {
   LinuxApplication application;
   TrayStatusBar statusBar(application, screens);
   RecordingImageFactory images;
-  const bool waylandSession =
-      isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"));
-  GrabEventTapFactory eventTaps(
-      screens,
-      [&statusBar](MouseEventType type, double rootX, double rootY) {
-        statusBar.deliverMouseUp(type, rootX, rootY);
-      },
-      waylandSession);
-  X11PrivacyAccess privacy;
+  GrabEventTapFactory eventTaps(screens,
+                                [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); });
+  X11InputAccess privacy(
+      isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY")));
   GtkAlertPresenter alerts;
   DesktopWorkspace workspace;
   GSettingsPreferenceStore preferences;
@@ -49,24 +48,20 @@ int main(int argc, char** argv) {
   Platform platform{.application = application,
                     .statusBar = statusBar,
                     .images = images,
-                    .eventTaps = eventTaps,
-                    .screens = screens,
-                    .privacy = privacy,
-                    .alerts = alerts,
-                    .workspace = workspace,
+                    .input = {.eventTaps = eventTaps,
+                              .screens = screens,
+                              .alerts = alerts,
+                              .workspace = workspace,
+                              .privacy = privacy,
+                              .mainQueue = mainQueue},
                     .preferences = preferences,
                     .userDefaults = userDefaults,
                     .notifications = notifications,
-                    .mainQueue = mainQueue,
                     .reviewPrompt = reviewPrompt,
                     .makeGestureOverrides = [] { return touchpadOverrides(); },
-                    .tapRefusedAlert = std::nullopt};
-  if (waylandSession) {
-    platform.tapRefusedAlert = AlertContent{
-        "Hushpad cannot lock the input here",
-        "This is a Wayland session, where one program cannot hold the keyboard and pointer of "
-        "the others. Log in to an X11 session (for example \"GNOME on Xorg\") to use Hushpad.",
-        {"OK"}};
-  }
+                    .wording = {.inputDevice = "touchpad",
+                                .sessionThatCannotBeHeld = "a Wayland session",
+                                .sessionThatCanBeHeld =
+                                    "an X11 session (for example \"GNOME on Xorg\")"}};
   return runHushpad(platform);
 }

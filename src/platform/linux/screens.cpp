@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace hushpad {
+namespace hushpad::linux {
 
 Rect toScreenRect(const PixelRect& rect, const PixelRect& primary) {
   const double primaryBottom = primary.y + primary.height;
@@ -70,4 +70,4 @@ PixelRect MonitorScreens::primaryGeometry() const {
   return count_ > 0 ? monitorGeometry(monitors_[0]) : PixelRect{};
 }
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

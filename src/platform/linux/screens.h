@@ -3,6 +3,7 @@
 // (origin at the top left of the X screen, y downward) and the program's own:
 // screen rectangles with y upward from the bottom of the primary monitor, event
 // locations with y downward from its top, both with x from its left edge.
+// Main thread only; the entry point owns the screen list.
 
 #include <gdk/gdk.h>
 
@@ -10,11 +11,10 @@
 #include <cstddef>
 #include <span>
 
-#include "input/event_decision.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 
 // A rectangle in GDK's global coordinates.
 struct PixelRect {
@@ -50,4 +50,4 @@ class MonitorScreens final : public Screens {
   std::size_t count_ = 0;
 };
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -12,7 +12,8 @@ CGEventRef tapEntry(CGEventTapProxy /*proxy*/, CGEventType type, CGEventRef even
   const CGPoint location = event != nullptr ? CGEventGetLocation(event) : CGPointZero;
   const TapVerdict verdict =
       client->eventTapCallback(static_cast<EventType>(type), Point{location.x, location.y});
-  return verdict == TapVerdict::Pass ? event : nullptr;
+  // An event for the status item goes on its usual way: AppKit delivers it.
+  return verdict == TapVerdict::Swallow ? nullptr : event;
 }
 
 }  // namespace
@@ -31,24 +32,25 @@ bool QuartzEventTap::setEnabled(bool enabled) {
   return CGEventTapIsEnabled(tap_.get()) == enabled;
 }
 
-std::unique_ptr<EventTap> QuartzEventTapFactory::createTap(std::uint64_t mask,
+TapCreation QuartzEventTapFactory::createTap(std::uint64_t mask,
                                                            EventTapClient& client) {
   auto tap = CFRef<CFMachPortRef>::adopt(CGEventTapCreate(kCGSessionEventTap,
                                                           kCGHeadInsertEventTap,
                                                           kCGEventTapOptionDefault,
                                                           static_cast<CGEventMask>(mask), tapEntry,
                                                           static_cast<void*>(&client)));
-  if (!tap) return nullptr;
+  // The system refuses a tap only to a process it does not trust with input.
+  if (!tap) return {nullptr, TapRefusal::Privacy};
   auto source =
       CFRef<CFRunLoopSourceRef>::adopt(CFMachPortCreateRunLoopSource(kCFAllocatorDefault, tap.get(), 0));
   if (!source) {
     CFMachPortInvalidate(tap.get());
-    return nullptr;
+    return {nullptr, TapRefusal::Privacy};
   }
   // A new tap is active; it stays off until its owner enables it.
   CGEventTapEnable(tap.get(), false);
   CFRunLoopAddSource(CFRunLoopGetMain(), source.get(), kCFRunLoopCommonModes);
-  return std::make_unique<QuartzEventTap>(std::move(tap), std::move(source));
+  return {std::make_unique<QuartzEventTap>(std::move(tap), std::move(source))};
 }
 
 }  // namespace hushpad::macos

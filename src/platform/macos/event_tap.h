@@ -1,6 +1,6 @@
 #pragma once
 // The session event tap on Core Graphics and its run-loop source on the main
-// run loop.
+// run loop. Main thread only; whoever creates a tap owns it.
 
 #include <ApplicationServices/ApplicationServices.h>
 
@@ -22,7 +22,7 @@ class QuartzEventTap final : public EventTap {
   QuartzEventTap& operator=(const QuartzEventTap&) = delete;
   ~QuartzEventTap() override;
 
-  bool setEnabled(bool enabled) override;
+  [[nodiscard]] bool setEnabled(bool enabled) override;
 
  private:
   CFRef<CFMachPortRef> tap_;
@@ -31,7 +31,7 @@ class QuartzEventTap final : public EventTap {
 
 class QuartzEventTapFactory final : public EventTapFactory {
  public:
-  std::unique_ptr<EventTap> createTap(std::uint64_t mask, EventTapClient& client) override;
+  [[nodiscard]] TapCreation createTap(std::uint64_t mask, EventTapClient& client) override;
 };
 
 }  // namespace hushpad::macos

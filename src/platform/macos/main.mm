@@ -34,11 +34,20 @@ int main() {
     macos::FoundationDistributedNotifications notifications;
     macos::DispatchMainQueue mainQueue;
     macos::StoreKitReviewPrompt reviewPrompt;
-    hushpad::Platform platform{application, statusBar,     images,        eventTaps,
-                               screens,     privacy,       alerts,        workspace,
-                               preferences, userDefaults,  notifications, mainQueue,
-                               reviewPrompt, hushpad::makeTrackpadOverridesTable,
-                               std::nullopt};
+    hushpad::Platform platform{.application = application,
+                               .statusBar = statusBar,
+                               .images = images,
+                               .input = {.eventTaps = eventTaps,
+                                         .screens = screens,
+                                         .alerts = alerts,
+                                         .workspace = workspace,
+                                         .privacy = privacy,
+                                         .mainQueue = mainQueue},
+                               .preferences = preferences,
+                               .userDefaults = userDefaults,
+                               .notifications = notifications,
+                               .reviewPrompt = reviewPrompt,
+                               .makeGestureOverrides = hushpad::makeTrackpadOverridesTable};
     return hushpad::runHushpad(platform);
   }
 }

@@ -7,9 +7,9 @@ namespace hushpad::macos {
 
 class SystemPrivacyAccess final : public PrivacyAccess {
  public:
-  bool isAccessibilityTrusted() override;
+  // Both privileges are the user's to grant; any session can be held.
+  InputAccess inputAccess() override;
   void promptForAccessibility() override;
-  bool isInputMonitoringGranted() override;
   void requestInputMonitoring() override;
 };
 

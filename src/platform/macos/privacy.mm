@@ -6,15 +6,17 @@
 
 namespace hushpad::macos {
 
-bool SystemPrivacyAccess::isAccessibilityTrusted() { return AXIsProcessTrusted(); }
+InputAccess SystemPrivacyAccess::inputAccess() {
+  return {.hasPrivilegesToGrant = true,
+          .accessibilityTrusted = AXIsProcessTrusted() != false,
+          .inputMonitoringGranted =
+              IOHIDCheckAccess(kIOHIDRequestTypeListenEvent) == kIOHIDAccessTypeGranted,
+          .sessionCanBeHeld = true};
+}
 
 void SystemPrivacyAccess::promptForAccessibility() {
   NSDictionary* options = @{(__bridge id)kAXTrustedCheckOptionPrompt : @YES};
   (void)AXIsProcessTrustedWithOptions((__bridge CFDictionaryRef)options);
-}
-
-bool SystemPrivacyAccess::isInputMonitoringGranted() {
-  return IOHIDCheckAccess(kIOHIDRequestTypeListenEvent) == kIOHIDAccessTypeGranted;
 }
 
 void SystemPrivacyAccess::requestInputMonitoring() {

@@ -1,4 +1,4 @@
-#include "platform/linux/gsettings_store.h"
+#include "platform/linux/preference_store.h"
 
 #define G_SETTINGS_ENABLE_BACKEND
 #include <gio/gsettingsbackend.h>
@@ -9,7 +9,7 @@
 
 #include "temp_dir.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 // A key of every value type, and a schema without a place of its own.
@@ -143,4 +143,4 @@ INSTANTIATE_TEST_SUITE_P(
                       Kind{"level", nullptr, 11}, Kind{"s", "'text'", UnsupportedValue{}}));
 
 }  // namespace
-}  // namespace hushpad
+}  // namespace hushpad::linux

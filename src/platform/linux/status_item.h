@@ -1,5 +1,6 @@
 #pragma once
-// The status item as an XEmbed system tray icon (GtkStatusIcon).
+// The status item as an XEmbed system tray icon (GtkStatusIcon). Main thread
+// only; the item owns its button, the tray bar only remembers the newest one.
 
 #include <gtk/gtk.h>
 
@@ -8,10 +9,10 @@
 
 #include "platform/linux/application.h"
 #include "platform/linux/screens.h"
-#include "platform/linux/tray_image.h"
+#include "platform/linux/image.h"
 #include "platform/status_item.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 
 // The pixel size GTK shows a tray icon of size pixels at: the nearest of the
 // theme's icon sizes. An image of exactly that size is shown unscaled.
@@ -36,13 +37,9 @@ class TrayStatusButton final : public StatusButton {
   void performClick() override;
   std::optional<Rect> screenFrame() const override;
 
-  // A mouse button released on the icon: sends the action if the mask asks
-  // for this kind of release.
+  // A mouse button released on the icon, or let through to it while the input
+  // is held: sends the action if the mask asks for this kind of release.
   void mouseUp(MouseEventType type);
-  // A release let through while the input is held, in GDK's global
-  // coordinates: a click when it is on or near the icon, or anywhere while no
-  // tray shows the icon (then it was let through in the strip where trays are).
-  void passedMouseUp(MouseEventType type, double rootX, double rootY);
   void setMenu(const Menu* menu);
 
  private:
@@ -51,7 +48,7 @@ class TrayStatusButton final : public StatusButton {
   static gboolean sizeChanged(GtkStatusIcon*, gint, gpointer self);
   static void lookChanged(TrayStatusButton* self);
   static gboolean reportMissingTray(gpointer self);
-  bool isNear(double rootX, double rootY, double margin) const;
+  bool isOnIcon(double rootX, double rootY) const;
   void sendAction(std::optional<MouseEventType> type);
   void showMenu(const Menu& menu);
   void render();
@@ -87,7 +84,7 @@ class TrayStatusBar final : public StatusBar {
   // One tray icon per item; the length is the tray's business.
   std::unique_ptr<StatusItem> statusItem(double length) override;
   // Hands a release that the event tap let through to the newest item.
-  void deliverMouseUp(MouseEventType type, double rootX, double rootY);
+  void deliverMouseUp(MouseEventType type);
 
  private:
   LinuxApplication& application_;
@@ -95,4 +92,4 @@ class TrayStatusBar final : public StatusBar {
   std::weak_ptr<TrayStatusButton> newestButton_;
 };
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -1,4 +1,4 @@
-#include "platform/linux/file_user_defaults.h"
+#include "platform/linux/user_defaults.h"
 
 #include <fcntl.h>
 #include <glib.h>
@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 constexpr const char* kDataKind = ".data";
@@ -146,4 +146,4 @@ void FileUserDefaults::store(const std::string& key, const char* kind, const cha
   if (g_unlink(otherPath.c_str()) == 0) syncDirectory(directory_);
 }
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -10,7 +10,7 @@
 
 #include "platform/user_defaults.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 
 // The key as part of a file name: letters, digits, '.', '_' and '-' stay, every
 // other byte becomes %XX.
@@ -37,4 +37,4 @@ class FileUserDefaults final : public UserDefaults {
   std::string directory_;
 };
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

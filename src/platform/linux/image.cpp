@@ -1,11 +1,11 @@
-#include "platform/linux/tray_image.h"
+#include "platform/linux/image.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "platform/cairo/cairo_canvas.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 
 RecordedImage::RecordedImage(Size size, bool isTemplate, CairoSurface recording)
     : size_(size), isTemplate_(isTemplate), recording_(std::move(recording)) {}
@@ -52,4 +52,4 @@ GdkRGBA templateColorFor(const std::optional<GdkRGBA>& trayForeground,
   return themeForeground;
 }
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -1,4 +1,4 @@
-#include "platform/linux/file_user_defaults.h"
+#include "platform/linux/user_defaults.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "temp_dir.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 namespace fs = std::filesystem;
@@ -79,4 +79,4 @@ TEST_F(FileUserDefaultsTest, AFolderThatCannotBeMadeStoresNothingAndDoesNotCrash
 }
 
 }  // namespace
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -1,9 +1,8 @@
-#include "platform/linux/desktop_services.h"
+#include "platform/linux/alert.h"
 
 #include <gtk/gtk.h>
 
-
-namespace hushpad {
+namespace hushpad::linux {
 
 std::optional<std::size_t> GtkAlertPresenter::runModal(const AlertContent& alert) {
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
@@ -25,14 +24,4 @@ std::optional<std::size_t> GtkAlertPresenter::runModal(const AlertContent& alert
   return static_cast<std::size_t>(response);
 }
 
-bool DesktopWorkspace::openURL(const std::string& url) {
-  if (!g_uri_is_valid(url.c_str(), G_URI_FLAGS_NONE, nullptr)) return false;
-  gchar* scheme = g_uri_parse_scheme(url.c_str());
-  const bool systemSettingsPane = g_str_has_prefix(scheme, "x-apple.");
-  g_free(scheme);
-  // macOS's privacy panes: X11 needs no such grant, so there is nothing to open.
-  if (systemSettingsPane) return false;
-  return g_app_info_launch_default_for_uri(url.c_str(), nullptr, nullptr) != FALSE;
-}
-
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -1,10 +1,10 @@
-#include "platform/linux/gsettings_store.h"
+#include "platform/linux/preference_store.h"
 
 #include <array>
 #include <cstdint>
 #include <limits>
 
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 // For the integer types of at most 32 bits.
@@ -224,4 +224,4 @@ std::vector<PreferenceOverride> touchpadOverrides(GSettingsSchemaSource* schemas
   return overrides;
 }
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

@@ -13,7 +13,7 @@
 #include "gestures/preference_records.h"
 #include "platform/preference_store.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 
 // A stored value as the store reports it: booleans, integers of every width
 // (as long as they fit 64 signed bits) and doubles; anything else is unsupported.
@@ -58,4 +58,4 @@ class GSettingsPreferenceStore final : public PreferenceStore {
 // switches off: those boolean keys that exist here, each to be set to false.
 std::vector<PreferenceOverride> touchpadOverrides(GSettingsSchemaSource* schemas = nullptr);
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

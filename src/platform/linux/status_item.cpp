@@ -1,4 +1,4 @@
-#include "platform/linux/status_icon.h"
+#include "platform/linux/status_item.h"
 
 #include <gdk/gdkx.h>
 
@@ -7,10 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "input/event_decision.h"
 #include "platform/linux/event_tap.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 namespace {
 
 // How long a tray may take to embed the icon before the user is told.
@@ -165,10 +164,6 @@ void TrayStatusButton::mouseUp(MouseEventType type) {
   if ((actionMask_ & eventMaskBit(type)) != 0) sendAction(type);
 }
 
-void TrayStatusButton::passedMouseUp(MouseEventType type, double rootX, double rootY) {
-  if (gtk_status_icon_is_embedded(icon_) && !isNear(rootX, rootY, kStatusButtonHitMargin)) return;
-  mouseUp(type);
-}
 
 void TrayStatusButton::setMenu(const Menu* menu) {
   if (menu != nullptr) {
@@ -184,7 +179,7 @@ gboolean TrayStatusButton::pressed(GtkStatusIcon*, GdkEventButton*, gpointer) { 
 // A release away from the icon, after pressing on it, is no click.
 gboolean TrayStatusButton::released(GtkStatusIcon*, GdkEventButton* event, gpointer self) {
   auto* button = static_cast<TrayStatusButton*>(self);
-  if (button->isNear(event->x_root, event->y_root, 0)) button->mouseUp(mouseUpType(event->button));
+  if (button->isOnIcon(event->x_root, event->y_root)) button->mouseUp(mouseUpType(event->button));
   return TRUE;
 }
 
@@ -207,11 +202,10 @@ gboolean TrayStatusButton::reportMissingTray(gpointer self) {
   return G_SOURCE_REMOVE;
 }
 
-bool TrayStatusButton::isNear(double rootX, double rootY, double margin) const {
+bool TrayStatusButton::isOnIcon(double rootX, double rootY) const {
   GdkRectangle area;
   if (!gtk_status_icon_get_geometry(icon_, nullptr, &area, nullptr)) return false;
-  const Rect near = insetBy(makeRect(area.x, area.y, area.width, area.height), -margin, -margin);
-  return containsPoint(near, Point{rootX, rootY});
+  return containsPoint(makeRect(area.x, area.y, area.width, area.height), Point{rootX, rootY});
 }
 
 // The click's release is the current event while the action runs.
@@ -262,10 +256,8 @@ std::unique_ptr<StatusItem> TrayStatusBar::statusItem(double) {
   return std::make_unique<TrayStatusItem>(std::move(button));
 }
 
-void TrayStatusBar::deliverMouseUp(MouseEventType type, double rootX, double rootY) {
-  if (const std::shared_ptr<TrayStatusButton> button = newestButton_.lock()) {
-    button->passedMouseUp(type, rootX, rootY);
-  }
+void TrayStatusBar::deliverMouseUp(MouseEventType type) {
+  if (const std::shared_ptr<TrayStatusButton> button = newestButton_.lock()) button->mouseUp(type);
 }
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

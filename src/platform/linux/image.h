@@ -12,7 +12,7 @@
 #include "platform/cairo/cairo_image.h"
 #include "platform/image.h"
 
-namespace hushpad {
+namespace hushpad::linux {
 
 class RecordedImage final : public Image {
  public:
@@ -44,4 +44,4 @@ class RecordingImageFactory final : public ImageFactory {
 GdkRGBA templateColorFor(const std::optional<GdkRGBA>& trayForeground,
                          const GdkRGBA& themeForeground);
 
-}  // namespace hushpad
+}  // namespace hushpad::linux

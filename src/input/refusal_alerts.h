@@ -1,0 +1,16 @@
+#pragma once
+// What the user is told when a lock cannot be made, one alert per reason.
+
+#include "platform/alert.h"
+#include "platform/event_tap.h"
+#include "platform/wording.h"
+
+namespace hushpad {
+
+// The first button of the privacy refusal opens the Accessibility settings;
+// the other refusals have a single "OK".
+inline constexpr std::size_t kOpenSettingsButton = 0;
+
+AlertContent lockRefusedAlert(TapRefusal reason, const PlatformWording& wording);
+
+}  // namespace hushpad
