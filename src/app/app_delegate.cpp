@@ -47,16 +47,19 @@ Menu statusMenu(ActionTarget* target, bool withPermissions) {
 AppDelegate::AppDelegate(Platform& platform)
     : platform_(platform), statusItem_(platform.statusBar.statusItem(kSquareStatusItemLength)) {}
 
+// A run that ended while locked (a crash, a kill, a power cut) left the
+// trackpad settings off: they come back now, not at some later unlock.
 void AppDelegate::applicationDidFinishLaunching() {
   platform_.application.setActivationPolicyAccessory();
   configureStatusItem();
+  lockController().restoreGesturesLeftLocked();
 }
 
-// Restores the trackpad settings before the process ends; the status item is
-// about to go away, so it is left as it is.
+// Restores the trackpad settings before the process ends, without asking
+// anything; the status item is about to go away, so it is left as it is.
 void AppDelegate::applicationWillTerminate() {
   InputLockController& controller = lockController();
-  if (controller.isLocked()) controller.unlock();
+  if (controller.isLocked()) controller.unlockForTermination();
 }
 
 void AppDelegate::performAction(Action action) {

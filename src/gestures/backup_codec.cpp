@@ -1,7 +1,11 @@
 #include "gestures/backup_codec.h"
 
+#include <algorithm>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace hushpad {
 
@@ -107,8 +111,25 @@ std::string encodeBackup(const std::vector<StoredValue>& values) {
 }
 
 std::optional<std::vector<StoredValue>> decodeBackup(std::span<const std::uint8_t> data) {
-  const json document = json::parse(data.begin(), data.end(), nullptr, /*allow_exceptions=*/false);
-  if (!document.is_array()) return std::nullopt;  // also when the text was not JSON
+  // The parser takes a NUL byte for the end of the text, which would hide
+  // whatever follows it.
+  if (std::ranges::find(data, std::uint8_t{0}) != data.end()) return std::nullopt;
+  // The parser keeps the last of two members of one name; here that is unreadable.
+  std::vector<std::set<std::string>> openObjects;
+  bool memberNamedTwice = false;
+  const json::parser_callback_t noDuplicates = [&](int, json::parse_event_t event,
+                                                   json& parsed) {
+    if (event == json::parse_event_t::object_start) openObjects.emplace_back();
+    if (event == json::parse_event_t::object_end && !openObjects.empty()) openObjects.pop_back();
+    if (event == json::parse_event_t::key && !openObjects.empty() &&
+        !openObjects.back().insert(parsed.get<std::string>()).second) {
+      memberNamedTwice = true;
+    }
+    return true;
+  };
+  const json document =
+      json::parse(data.begin(), data.end(), noDuplicates, /*allow_exceptions=*/false);
+  if (memberNamedTwice || !document.is_array()) return std::nullopt;  // or not JSON at all
   std::vector<StoredValue> values;
   values.reserve(document.size());
   for (const json& element : document) {

@@ -18,7 +18,8 @@ std::string encodeBackup(const std::vector<StoredValue>& values);
 // The whole list, or nothing when any part of the text does not follow the
 // format: text that is not JSON (or not UTF-8), a top level that is not an
 // array, an element or "key" that is not an object, a required member missing,
-// or a member of the wrong type. "intValue" must be an integer literal within
+// a member of the wrong type, a member named twice in one object, a NUL byte or
+// anything but white space after the text. "intValue" must be an integer literal within
 // the signed 64-bit range (1.0 and 1e3 are refused). Optional members holding
 // null read as absent; members of other names are ignored. Never throws on bad
 // input.

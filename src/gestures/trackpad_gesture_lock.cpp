@@ -93,7 +93,10 @@ void TrackpadGestureLock::lock() {
     rowsToDisable.push_back(&row);
   }
 
-  if (!storeBackup(encodeBackup(backup))) return;
+  if (!storeVerified(backupDefaultsKey_, bytesOf(encodeBackup(backup)))) {
+    userDefaults_.removeObject(backupDefaultsKey_);  // lost or damaged: never leave it stuck
+    return;
+  }
   for (const PreferenceOverride* row : rowsToDisable) {
     preferences_.setValue(row->key.key, row->disabledValue, preferenceAddress(row->key));
   }
@@ -101,11 +104,11 @@ void TrackpadGestureLock::lock() {
   notifyPreferenceChange();
 }
 
-void TrackpadGestureLock::unlock() {
+GestureRestore TrackpadGestureLock::unlock() {
   const std::optional<Bytes> data = userDefaults_.dataForKey(backupDefaultsKey_);
-  if (!data) return;
+  if (!data) return GestureRestore::NothingToRestore;
   const std::optional<std::vector<StoredValue>> backup = decodeBackup(*data);
-  if (!backup) return;  // unreadable: leave it for someone to look at
+  if (!backup) return GestureRestore::Unreadable;  // left for the user to decide
 
   for (const StoredValue& stored : *backup) {
     preferences_.setValue(stored.key.key, restoredValueOf(stored), preferenceAddress(stored.key));
@@ -113,6 +116,19 @@ void TrackpadGestureLock::unlock() {
   synchronizeDomains();
   userDefaults_.removeObject(backupDefaultsKey_);
   notifyPreferenceChange();
+  return GestureRestore::Restored;
+}
+
+bool TrackpadGestureLock::resetAfterUnreadableBackup() {
+  const std::optional<Bytes> data = userDefaults_.dataForKey(backupDefaultsKey_);
+  if (!data || !storeVerified(backupDefaultsKey_ + kUnreadableBackupSuffix, *data)) return false;
+  for (const PreferenceOverride& row : overrides_) {
+    preferences_.setValue(row.key.key, std::nullopt, preferenceAddress(row.key));
+  }
+  synchronizeDomains();
+  userDefaults_.removeObject(backupDefaultsKey_);
+  notifyPreferenceChange();
+  return true;
 }
 
 void TrackpadGestureLock::synchronizeDomains() {
@@ -132,11 +148,11 @@ void TrackpadGestureLock::notifyPreferenceChange() {
   for (const char* name : kPreferenceChangeNotifications) notifications_.post(name);
 }
 
-bool TrackpadGestureLock::storeBackup(const std::string& encoded) {
-  const std::span<const std::uint8_t> bytes = bytesOf(encoded);
-  userDefaults_.setData(backupDefaultsKey_, bytes);
-  const std::optional<Bytes> kept = userDefaults_.dataForKey(backupDefaultsKey_);
-  return kept && std::ranges::equal(*kept, bytes);
+bool TrackpadGestureLock::storeVerified(const std::string& key,
+                                        std::span<const std::uint8_t> data) {
+  userDefaults_.setData(key, data);
+  const std::optional<Bytes> kept = userDefaults_.dataForKey(key);
+  return kept && std::ranges::equal(*kept, data);
 }
 
 }  // namespace hushpad

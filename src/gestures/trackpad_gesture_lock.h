@@ -4,6 +4,8 @@
 // the application's user defaults, so it survives a crash; its presence is the
 // only record that the override is in force.
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,11 @@
 namespace hushpad {
 
 inline constexpr const char* kGestureBackupDefaultsKey = "TrackpadGestureLock.backup.v1";
+// Where a reset keeps an unreadable backup: the backup key with this ending.
+inline constexpr const char* kUnreadableBackupSuffix = ".unreadable";
+
+// What an unlock found under the backup key.
+enum class GestureRestore { NothingToRestore, Restored, Unreadable };
 
 class TrackpadGestureLock {
  public:
@@ -28,12 +35,18 @@ class TrackpadGestureLock {
   // that holds nothing, a boolean or a whole number, stores that backup, and
   // only once it reads back intact writes the disabled values, flushes and
   // notifies. Preferences holding anything else are left out and untouched.
-  // With any data there, readable or not, does nothing.
+  // With any data there, readable or not, does nothing. A backup that does not
+  // read back intact is removed again, so that the next lock starts afresh.
   void lock();
   // Puts back every entry of a readable backup (also ones the table does not
   // list), flushes, removes the backup and notifies. Does nothing without a
   // backup, and leaves an unreadable one where it is.
-  void unlock();
+  [[nodiscard]] GestureRestore unlock();
+  // Gives up an unreadable backup: keeps its data under the backup key with
+  // kUnreadableBackupSuffix (replacing an older copy), then removes every
+  // preference of the table, flushes, removes the backup and notifies. Does
+  // nothing unless the copy is kept intact; returns whether it reset.
+  bool resetAfterUnreadableBackup();
   // Flushes each domain of the table, any-host copy then current-host copy.
   void synchronizeDomains();
   // Posts the four notifications that make the system reread trackpad settings.
@@ -43,8 +56,8 @@ class TrackpadGestureLock {
   const std::vector<PreferenceOverride>& overrides() const { return overrides_; }
 
  private:
-  // Stores the encoded backup and reads it back; false unless it was kept as written.
-  bool storeBackup(const std::string& encoded);
+  // Stores data under key and reads it back; false unless it was kept as written.
+  bool storeVerified(const std::string& key, std::span<const std::uint8_t> data);
 
   std::string backupDefaultsKey_;
   std::vector<PreferenceOverride> overrides_;

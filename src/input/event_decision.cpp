@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <optional>
 #include <stdexcept>
 
 namespace hushpad {
@@ -18,15 +17,6 @@ constexpr std::uint64_t maskOf(std::initializer_list<EventType> types) {
 
 // Left, right and other mouse buttons (down, up, dragged) and the scroll wheel.
 constexpr std::uint64_t kHitTestedMask = maskOf({1, 2, 3, 4, 6, 7, 22, 25, 26, 27});
-
-// p with its y axis turned upward within frame, if frame then contains it. Both
-// vertical edges of the frame count for x.
-std::optional<Point> flippedWithin(const Rect& frame, Point p) noexcept {
-  if (p.x < minX(frame) || p.x > maxX(frame)) return std::nullopt;
-  const Point flipped{p.x, maxY(frame) - (p.y - minY(frame))};
-  if (!containsPoint(frame, flipped)) return std::nullopt;
-  return flipped;
-}
 
 Rect menuBarStrip(const Rect& screen) {
   return makeRect(minX(screen), maxY(screen) - kMenuBarStripHeight, width(screen),
@@ -98,11 +88,12 @@ bool isHitTestedEventType(EventType type) noexcept {
   return type < 64 && (kHitTestedMask & bitFor(type)) != 0;
 }
 
+// Event locations run down from the top left of the main screen, the first of
+// the list, whatever screen they lie on; frames run up from its bottom left.
 Point flippedLocation(Point p, std::span<const Rect> screens) noexcept {
-  for (const Rect& frame : screens) {
-    if (const auto flipped = flippedWithin(frame, p)) return *flipped;
-  }
-  return p;
+  if (screens.empty()) return p;
+  const Rect& main = screens.front();
+  return {p.x, maxY(main) - (p.y - minY(main))};
 }
 
 bool statusButtonHit(Rect buttonScreenFrame, Point p, std::span<const Rect> screens) noexcept {

@@ -37,7 +37,8 @@ bool isHitTestedEventType(EventType type) noexcept;
 inline constexpr double kStatusButtonHitMargin = 12;
 inline constexpr double kMenuBarStripHeight = 36;
 
-// The event location seen in the screens' y-upward coordinates.
+// The event location seen in the screens' y-upward coordinates: mirrored
+// through the main screen (the first); p itself when there are no screens.
 Point flippedLocation(Point p, std::span<const Rect> screens) noexcept;
 bool statusButtonHit(Rect buttonScreenFrame, Point p, std::span<const Rect> screens) noexcept;
 bool menuBarStripHit(Point p, std::span<const Rect> screens) noexcept;

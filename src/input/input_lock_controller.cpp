@@ -47,15 +47,34 @@ void InputLockController::rollBackLock() {
   isLocked_ = false;
   // A tap left on while unlocked passes every event, so its answer changes nothing.
   static_cast<void>(eventTap_->setEnabled(false));
-  gestureLock_->unlock();
+  restoreGestures(/*mayAsk=*/true);
   showLockRefusedAlert(TapRefusal::InputHeldElsewhere);
 }
 
-void InputLockController::unlock() {
+void InputLockController::unlock() { unlock(/*mayAsk=*/true); }
+
+void InputLockController::unlockForTermination() { unlock(/*mayAsk=*/false); }
+
+void InputLockController::unlock(bool mayAsk) {
   if (!isLocked_) return;
   isLocked_ = false;
   if (eventTap_) static_cast<void>(eventTap_->setEnabled(false));  // as in rollBackLock()
-  gestureLock_->unlock();
+  restoreGestures(mayAsk);
+}
+
+void InputLockController::restoreGesturesLeftLocked() {
+  if (!isLocked_) restoreGestures(/*mayAsk=*/true);
+}
+
+// Without a readable backup the settings stay off for good, so the user is
+// told once per run and may reset them; the tap is off by now.
+void InputLockController::restoreGestures(bool mayAsk) {
+  if (gestureLock_->unlock() != GestureRestore::Unreadable) return;
+  if (!mayAsk || unreadableBackupReported_) return;
+  unreadableBackupReported_ = true;
+  if (services_.alerts.runModal(unreadableBackupAlert(wording_)) == kResetGesturesButton) {
+    gestureLock_->resetAfterUnreadableBackup();
+  }
 }
 
 std::optional<TapRefusal> InputLockController::ensureEventTap() {

@@ -40,7 +40,14 @@ class InputLockController final : public EventTapClient {
 
   bool isLocked() const { return isLocked_; }
   void lock();
+  // Unlocks and restores the gesture settings; an unreadable backup is then
+  // offered a reset (once per run), with the input already free.
   void unlock();
+  // The same for a process about to end: never asks anything.
+  void unlockForTermination();
+  // Restores the gesture settings that a run which ended while locked left
+  // switched off, asking as unlock() does. Only while unlocked.
+  void restoreGesturesLeftLocked();
   // Makes sure the tap exists: nothing when it does, otherwise why the system
   // refused it.
   [[nodiscard]] std::optional<TapRefusal> ensureEventTap();
@@ -65,6 +72,8 @@ class InputLockController final : public EventTapClient {
 
  private:
   void rollBackLock();
+  void unlock(bool mayAsk);
+  void restoreGestures(bool mayAsk);
   void handleTapDisabled() noexcept;
   void queueForcedUnlock() noexcept;
   bool pointerMayPass(Point location) const noexcept;
@@ -76,6 +85,7 @@ class InputLockController final : public EventTapClient {
   bool isLocked_ = false;
   BlockedEventTypes blockedEventTypes_;
   std::function<void()> forcedUnlockHandler_;
+  bool unreadableBackupReported_ = false;
   // Last, so that it goes first: the tap calls back into this object.
   std::unique_ptr<EventTap> eventTap_;
 };

@@ -24,4 +24,12 @@ AlertContent lockRefusedAlert(TapRefusal reason, const PlatformWording& wording)
           {"Open Settings", "Cancel"}};
 }
 
+AlertContent unreadableBackupAlert(const PlatformWording& wording) {
+  return {"Hushpad could not read its saved " + wording.inputDevice + " settings",
+          "The settings saved before the last lock can't be read, so they were not put back and "
+          "some gestures may stay off. Reset Gestures turns them back on with the system's "
+          "standard values. The unreadable copy is kept.",
+          {"Reset Gestures", "Keep As Is"}};
+}
+
 }  // namespace hushpad

@@ -1,5 +1,6 @@
 #pragma once
-// What the user is told when a lock cannot be made, one alert per reason.
+// What the user is told when a lock cannot be made, one alert per reason, and
+// when the saved trackpad settings cannot be read.
 
 #include "platform/alert.h"
 #include "platform/event_tap.h"
@@ -12,5 +13,8 @@ namespace hushpad {
 inline constexpr std::size_t kOpenSettingsButton = 0;
 
 AlertContent lockRefusedAlert(TapRefusal reason, const PlatformWording& wording);
+
+inline constexpr std::size_t kResetGesturesButton = 0;
+AlertContent unreadableBackupAlert(const PlatformWording& wording);
 
 }  // namespace hushpad

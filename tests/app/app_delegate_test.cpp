@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fakes/null_platform.h"
+#include "gestures/backup_codec.h"
 #include "gestures/overrides_table.h"
 
 namespace hushpad::testing {
@@ -105,7 +106,7 @@ TEST_F(AppTest, FullCycleLaunchLockUnlockReviewMenuAndQuitWhileLocked) {
     // Launched by the loop: a square item with the unlocked look, nothing else touched.
     EXPECT_EQ(null.statusBar.lengths, std::vector<double>{kSquareStatusItemLength});
     EXPECT_TRUE(null.application.accessoryPolicy);
-    EXPECT_TRUE(null.log->empty());
+    EXPECT_EQ(*null.log, Strings{"dataForKey TrackpadGestureLock.backup.v1"});
     EXPECT_TRUE(null.privacy.calls.empty());
     EXPECT_EQ(button().imagePosition, ImagePosition::ImageOnly);
     EXPECT_EQ(button().target, &app());
@@ -312,7 +313,7 @@ TEST_F(AppTest, ButtonlessItemIsLeftAloneAndTerminationIsSafe) {
   null.statusBar.withButton = false;
   launch();
   EXPECT_TRUE(null.application.accessoryPolicy);
-  EXPECT_EQ(overridesTablesBuilt, 0);
+  EXPECT_EQ(overridesTablesBuilt, 1);  // made to look for a backup left behind
   app().updateStatusItem();
   null.application.currentEvent = MouseEventType::RightMouseUp;
   app().statusItemClicked();  // the menu comes and goes with no button to click
@@ -325,6 +326,76 @@ TEST_F(AppTest, ButtonlessItemIsLeftAloneAndTerminationIsSafe) {
   EXPECT_EQ(app().lockController().statusButton.lock(), nullptr);
 }
 
+
+// ---- A backup left behind by a run that ended while locked
+
+const AlertContent kUnreadableBackupAlert{
+    "Hushpad could not read its saved trackpad settings",
+    "The settings saved before the last lock can't be read, so they were not put back and some "
+    "gestures may stay off. Reset Gestures turns them back on with the system's standard values. "
+    "The unreadable copy is kept.",
+    {"Reset Gestures", "Keep As Is"}};
+const std::string kUnreadable = R"([{"key":)";
+
+TEST_F(AppTest, ReadableBackupIsRestoredAtLaunchWithoutAWord) {
+  null.preferences.put(kDrag, kMultitouch, std::int64_t{0});
+  const std::string backup = encodeBackup({{{kMultitouch.application.value(), kDrag, false},
+                                            true, true, std::nullopt}});
+  null.userDefaults.entries[kBackupKey] = Bytes(backup.begin(), backup.end());
+  launch();
+  EXPECT_TRUE(gesturesRestored());
+  EXPECT_TRUE(null.alerts.shown.empty());
+  expectLook(false);
+}
+
+// Found at launch: "Reset Gestures" keeps a copy and clears the settings, so
+// that locks work again; any other answer changes nothing. Asked once per run.
+TEST(UnreadableBackup, AtLaunchIsOfferedAResetOncePerRun) {
+  for (const std::optional<std::size_t> answer : {std::optional<std::size_t>{0}, {1}, {}}) {
+    SCOPED_TRACE(answer.value_or(99));
+    AppRig rig;
+    rig.null.preferences.put(rig.kDrag, rig.kMultitouch, std::int64_t{0});
+    rig.null.userDefaults.entries[kBackupKey] = Bytes(kUnreadable.begin(), kUnreadable.end());
+    rig.null.alerts.answers = {answer};
+    rig.launch();
+    EXPECT_EQ(rig.null.alerts.shown, std::vector<AlertContent>{kUnreadableBackupAlert});
+    const bool reset = answer == 0;
+    const auto& entries = rig.null.userDefaults.entries;
+    EXPECT_EQ(entries.contains(kBackupKey), !reset);
+    EXPECT_EQ(entries.contains(std::string(kBackupKey) + ".unreadable"), reset);
+    const std::optional<PreferenceValue> left =
+        reset ? std::nullopt : std::optional<PreferenceValue>{std::int64_t{0}};
+    EXPECT_EQ(rig.null.preferences.value(rig.kDrag, rig.kMultitouch), left);
+
+    rig.click();
+    EXPECT_TRUE(rig.isLocked());
+    rig.click();
+    EXPECT_EQ(rig.null.alerts.shown.size(), 1u);
+    EXPECT_EQ(rig.null.preferences.value(rig.kDrag, rig.kMultitouch), left);
+  }
+}
+
+// Found by an unlock: asked once the input is free again; never at termination.
+TEST_F(AppTest, UnreadableBackupFoundByAnUnlockIsOfferedOnceTheInputIsFree) {
+  launch();
+  click();
+  null.userDefaults.entries[kBackupKey] = Bytes(kUnreadable.begin(), kUnreadable.end());
+  null.alerts.answers = {0};
+  null.alerts.whileShown = [&] {
+    EXPECT_FALSE(isLocked() || null.eventTaps.lastTap->enabled);
+  };
+  click();
+  EXPECT_EQ(null.alerts.shown, std::vector<AlertContent>{kUnreadableBackupAlert});
+  EXPECT_FALSE(null.userDefaults.entries.contains(kBackupKey));
+
+  AppRig other;
+  other.launch();
+  other.click();
+  other.null.userDefaults.entries[kBackupKey] = Bytes(kUnreadable.begin(), kUnreadable.end());
+  other.null.application.terminate();
+  EXPECT_TRUE(other.null.alerts.shown.empty());
+  EXPECT_FALSE(other.null.eventTaps.lastTap->enabled);
+}
 
 }  // namespace
 }  // namespace hushpad::testing

@@ -324,13 +324,46 @@ expect_exit 137
 [[ -s "$backup" ]] || fail "the backup is gone after kill -9"
 all_switched_off || fail "the touchpad settings changed after kill -9"
 
-step "   a restarted Hushpad's lock leaves everything alone, its unlock restores"
+step "   a restarted Hushpad puts the settings back at launch, before any click"
 start_hushpad
+wait_for 10 "the user's touchpad settings to be restored at launch" user_settings_restored
 lock
-cmp -s "$backup" "$work/backup-before-crash" || fail "the second lock replaced the backup"
-all_switched_off || fail "the touchpad settings changed on the second lock"
+wait_for 10 "the touchpad settings to be switched off" all_switched_off
 unlock
-wait_for 10 "the user's touchpad settings to be restored after the crash" user_settings_restored
+wait_for 10 "the user's touchpad settings to be restored" user_settings_restored
+kill -TERM "$hushpad_pid"
+expect_exit 0
+
+step "   an unreadable backup at launch: the alert, \"Reset Gestures\", then locks work again"
+alert_window() { xdotool search --onlyvisible --name '^Hushpad$' 2>/dev/null | head -n 1 | grep .; }
+no_user_values() {
+  local key
+  for key in tap-to-click tap-and-drag two-finger-scrolling-enabled edge-scrolling-enabled; do
+    ! user_has_value "$key" || return 1
+  done
+}
+for key in tap-to-click tap-and-drag two-finger-scrolling-enabled edge-scrolling-enabled; do
+  gsettings set "$schema" "$key" false
+done
+head -c 60 "$work/backup-before-crash" >"$backup"  # as a full disk might leave it
+start_hushpad
+wait_for 10 "the unreadable-backup alert" alert_window
+read -r alert_x alert_y alert_w alert_h < <(window_geometry "$(alert_window)")
+import -window root -crop "${alert_w}x${alert_h}+${alert_x}+${alert_y}" +repage \
+  "$artifacts/alert-unreadable-backup.png"
+all_switched_off || fail "the settings changed before the alert was answered"
+# The pointer gives the dialog the keyboard; Return is its default button, "Reset Gestures".
+xdotool mousemove "$((alert_x + alert_w / 2))" "$((alert_y + alert_h / 3))"
+xdotool key Return
+wait_for 10 "the touchpad settings to be back at their defaults" no_user_values
+[[ ! -e "$backup" ]] || fail "the unreadable backup is still in place after the reset"
+cmp -s "${backup%.data}.unreadable.data" <(head -c 60 "$work/backup-before-crash") ||
+  fail "the unreadable copy was not kept"
+lock
+wait_for 10 "the touchpad settings to be switched off after the reset" all_switched_off
+unlock
+wait_for 10 "the defaults to come back after the reset" no_user_values
+set_user_settings
 
 step "5. a right click opens the menu; \"Quit Hushpad\" exits"
 menu_window() {

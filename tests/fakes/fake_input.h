@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -51,6 +52,7 @@ class FakeAlertPresenter final : public AlertPresenter {
  public:
   std::optional<std::size_t> runModal(const AlertContent& alert) override {
     shown.push_back(alert);
+    if (whileShown) whileShown();
     if (answers.empty()) return std::nullopt;
     const std::optional<std::size_t> answer = answers.front();
     answers.pop_front();
@@ -59,6 +61,7 @@ class FakeAlertPresenter final : public AlertPresenter {
 
   std::vector<AlertContent> shown;
   std::deque<std::optional<std::size_t>> answers;
+  std::function<void()> whileShown;  // runs while each alert is up
 };
 
 class FakeWorkspace final : public Workspace {

@@ -95,7 +95,9 @@ class FakeUserDefaults final : public UserDefaults {
   }
   void setData(const std::string& key, std::span<const std::uint8_t> bytes) override {
     log->push_back("setData " + key);
-    if (!dropDataWrites) entries.insert_or_assign(key, Bytes(bytes.begin(), bytes.end()));
+    if (dropDataWrites) return;
+    const std::size_t kept = damageDataWrites ? bytes.size() / 2 : bytes.size();
+    entries.insert_or_assign(key, Bytes(bytes.begin(), bytes.begin() + static_cast<long>(kept)));
   }
   void removeObject(const std::string& key) override {
     log->push_back("removeObject " + key);
@@ -119,7 +121,8 @@ class FakeUserDefaults final : public UserDefaults {
   }
 
   std::map<std::string, std::variant<Bytes, bool>> entries;
-  bool dropDataWrites = false;  // setData keeps nothing, as on a full disk
+  bool dropDataWrites = false;    // setData keeps nothing, as on a full disk
+  bool damageDataWrites = false;  // setData keeps only the first half
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
 };
 

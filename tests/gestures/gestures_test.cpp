@@ -107,7 +107,11 @@ TEST(BackupDecoding, RefusesTheWholeBackupForAnyBadPart) {
       withRest(R"("existed":true,"intValue":1.0)"), withRest(R"("existed":true,"intValue":1e3)"),
       withRest(R"("existed":true,"intValue":9223372036854775808)"),
       withRest(R"("existed":true,"intValue":-9223372036854775809)"),
-      withRest(R"("existed":true,"intValue":18446744073709551616)")};
+      withRest(R"("existed":true,"intValue":18446744073709551616)"),
+      // A NUL byte or anything but white space after the text; a member named twice.
+      std::string("[]\0x", 4), std::string("[]\0", 3), "[" + good + "]" + std::string("\0junk", 5),
+      "[] ]", withRest(R"("existed":1,"existed":true)"), withRest(R"("existed":true,"existed":true)"),
+      withKey(R"({"domain":"d","key":"k","key":"k","currentHostOnly":true})")};
   for (const std::string& text : cases) {
     EXPECT_EQ(decode(text), std::nullopt) << text.substr(0, 200);
   }
@@ -209,7 +213,7 @@ TEST_F(GestureLockTest, LockBacksUpEveryRowBeforeWritingTheDisabledValuesAndUnlo
   // NSGlobalDomain is the domain of any application.
   EXPECT_EQ(fakes::count(log(), "set any-app/any-host " + kGlobalSwipe.key + " = false"), 1u);
 
-  gestureLock.unlock();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
   EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
   EXPECT_EQ(valueOf(kDragCurrentHost), PreferenceValue{std::int64_t{2}});
   EXPECT_EQ(preferences.values.size(), 2u);  // the preferences that held nothing are removed
@@ -239,7 +243,7 @@ TEST_F(GestureLockTest, WholeNumbersRoundTripAndOtherValuesAreLeftUntouched) {
     EXPECT_EQ(entryFor(kDrag), number
                                    ? std::optional(StoredValue{kDrag, true, std::nullopt, number})
                                    : std::nullopt);
-    gestureLock.unlock();
+    EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
     EXPECT_EQ(writesTo(kDrag), number ? 2u : 0u);
     EXPECT_EQ(writesTo(kDragCurrentHost), 2u);
     // Compared as texts, so that NaN equals itself.
@@ -248,17 +252,28 @@ TEST_F(GestureLockTest, WholeNumbersRoundTripAndOtherValuesAreLeftUntouched) {
   }
 }
 
-TEST_F(GestureLockTest, BackupThatIsNotKeptMeansNoDisabledValues) {
-  put(kDrag, true);
-  defaults.dropDataWrites = true;
-  gestureLock.lock();
+// A store that loses or damages the backup: no disabled value is written, and
+// what was stored is taken away again, so that the next lock can try anew.
+TEST_F(GestureLockTest, BackupThatIsNotKeptIntactMeansNoDisabledValuesAndNoEntry) {
+  for (const auto fault : {&fakes::FakeUserDefaults::dropDataWrites,
+                           &fakes::FakeUserDefaults::damageDataWrites}) {
+    put(kDrag, true);
+    defaults.*fault = true;
+    log().clear();
+    gestureLock.lock();
 
-  EXPECT_EQ(runs(log()), (Strings{"dataForKey x1", "copy x136", "setData x1", "dataForKey x1"}));
-  EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
+    EXPECT_EQ(runs(log()), (Strings{"dataForKey x1", "copy x136", "setData x1", "dataForKey x1",
+                                    "removeObject x1"}));
+    EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
+    EXPECT_FALSE(defaults.entries.contains(kBackupKey));
+    defaults.*fault = false;
+  }
+  gestureLock.lock();
+  EXPECT_EQ(valueOf(kDrag), PreferenceValue{std::int64_t{0}});
 }
 
 TEST_F(GestureLockTest, UnlockWithoutABackupOnlyLooksForIt) {
-  gestureLock.unlock();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::NothingToRestore);
   EXPECT_EQ(log(), Strings{kReadBackup});
 }
 
@@ -267,7 +282,7 @@ TEST_F(GestureLockTest, UnlockWithoutABackupOnlyLooksForIt) {
 TEST_F(GestureLockTest, NonDataValueUnderTheKeyIsNoBackup) {
   put(kDrag, true);
   defaults.entries[kBackupKey] = true;
-  gestureLock.unlock();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::NothingToRestore);
   EXPECT_EQ(log(), Strings{kReadBackup});
 
   gestureLock.lock();
@@ -277,7 +292,7 @@ TEST_F(GestureLockTest, NonDataValueUnderTheKeyIsNoBackup) {
 
 TEST_F(GestureLockTest, UnlockWithAnEmptyBackupFlushesRemovesAndNotifies) {
   defaults.entries[kBackupKey] = bytesOf("[]");
-  gestureLock.unlock();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
 
   EXPECT_EQ(log(), (Strings{
                        kReadBackup,
@@ -297,17 +312,44 @@ TEST_F(GestureLockTest, UnlockWithAnEmptyBackupFlushesRemovesAndNotifies) {
                    }));
 }
 
-TEST_F(GestureLockTest, UndecodableBackupIsLeftAloneAndBlocksLaterLocks) {
+// An undecodable backup is reported and left alone, and blocks later locks,
+// until a reset: it keeps the unreadable copy, removes every preference of the
+// table, flushes, removes the backup and notifies. A reset whose copy cannot be
+// kept does nothing more.
+TEST_F(GestureLockTest, UndecodableBackupIsLeftAloneUntilAResetThatKeepsACopy) {
   const std::string undecodable = R"([{"key":{"domain":"d","key":"k"},"existed":false}])";
-  put(kDrag, true);
+  const std::string copyKey = kBackupKey + ".unreadable";
+  put(kDrag, std::int64_t{0});
   defaults.entries[kBackupKey] = bytesOf(undecodable);
+  defaults.entries[copyKey] = bytesOf("an older copy");
 
-  gestureLock.unlock();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Unreadable);
   gestureLock.lock();
-  gestureLock.unlock();
-
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Unreadable);
   EXPECT_EQ(log(), Strings(3, kReadBackup));
   EXPECT_EQ(storedBackup(), bytesOf(undecodable));
+
+  defaults.dropDataWrites = true;
+  log().clear();
+  EXPECT_FALSE(gestureLock.resetAfterUnreadableBackup());
+  EXPECT_EQ(runs(log()), (Strings{"dataForKey x1", "setData x1", "dataForKey x1"}));
+  EXPECT_EQ(storedBackup(), bytesOf(undecodable));
+
+  defaults.dropDataWrites = false;
+  log().clear();
+  EXPECT_TRUE(gestureLock.resetAfterUnreadableBackup());
+  EXPECT_EQ(runs(log()), (Strings{"dataForKey x1", "setData x1", "dataForKey x1", "set x136",
+                                  "synchronize x6", "removeObject x1", "post x4"}));
+  EXPECT_EQ(std::ranges::count_if(log(), [](const std::string& line) {
+              return line.ends_with(" = removed");
+            }), 136);
+  EXPECT_EQ(defaults.held<Bytes>(copyKey), bytesOf(undecodable));
+  EXPECT_FALSE(defaults.entries.contains(kBackupKey));
+  EXPECT_TRUE(preferences.values.empty());
+  EXPECT_FALSE(gestureLock.resetAfterUnreadableBackup());  // nothing left to reset
+
+  gestureLock.lock();
+  EXPECT_EQ(valueOf(kDrag), PreferenceValue{std::int64_t{0}});
 }
 
 TEST_F(GestureLockTest, UnlockRestoresEveryEntryOfTheBackupEvenOutsideTheTable) {
@@ -320,7 +362,7 @@ TEST_F(GestureLockTest, UnlockRestoresEveryEntryOfTheBackupEvenOutsideTheTable) 
                             {global, true, false, 5},
                             {kDrag, false, true, 1},
                             {kDragCurrentHost, true, std::nullopt, std::nullopt}}));
-  gestureLock.unlock();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
 
   EXPECT_EQ(
       Strings(log().begin() + 1, log().begin() + 5),
@@ -355,7 +397,7 @@ TEST_F(GestureLockTest, NewLockAfterACrashKeepsOffAndThenRestoresTheFirstValues)
   EXPECT_EQ(preferences.values, whileLocked);
   EXPECT_EQ(storedBackup(), backupData);
 
-  restarted.unlock();
+  EXPECT_EQ(restarted.unlock(), GestureRestore::Restored);
   EXPECT_EQ(preferences.values, original);
   EXPECT_FALSE(defaults.entries.contains(kBackupKey));
 }

@@ -58,7 +58,7 @@ TEST(HitTests, PassNearTheButtonOrInAMenuBarStripOrTheirMirrors) {
       {buttonHit, kMain, {988, 12}, {987, 12}},                                    // 12, 13 left
       {buttonHit, kMain, {1035.5, 12}, {1036, 12}},                                // open edge
       {buttonHit, kMain, {1012, 36}, {1012, 37}},                                  // below
-      {buttonHit, kMain, {1012, 0.5}, {1012, 0}},                                  // y 0 flips off
+      {buttonHit, kMain, {1012, -11.5}, {1012, -12}},  // above the top: within 12 of it
       {buttonHit, kMain, {1012, kScreenHeight - 36}, {1012, kScreenHeight - 37}},  // the mirror
       {buttonHit, {}, {1012, 880}, {1012, 12}},  // no screens: only the delivered point
       {menuBarStripHit, kMain, {100, 36}, {100, 36.5}},
@@ -66,7 +66,7 @@ TEST(HitTests, PassNearTheButtonOrInAMenuBarStripOrTheirMirrors) {
       {menuBarStripHit, kMain, {100, kScreenHeight - 36}, {100, 450}},
       {menuBarStripHit, kMainAndRight, {1500, 10}, {1500, 37}},
       {menuBarStripHit, kMainAndRight, {kScreenWidth, 36}, {2800, 863}},
-      {menuBarStripHit, kMainAndAbove, {100, 10}, {100, -890}},
+      {menuBarStripHit, kMainAndAbove, {100, -890}, {100, -863}},  // the upper screen's strip
   };
   for (const Boundary& c : cases) {
     SCOPED_TRACE(&c - cases.data());
@@ -74,6 +74,41 @@ TEST(HitTests, PassNearTheButtonOrInAMenuBarStripOrTheirMirrors) {
     EXPECT_FALSE(c.hit(c.stops, c.screens));
   }
   EXPECT_FALSE(menuBarStripHit({100, 10}, {}));
+}
+
+// Layouts of screens of other sizes and places: a click on a button at the top
+// of each screen passes, and so does a click in each screen's menu-bar strip
+// with no button; a click in the middle of the screen is swallowed. Locations
+// are as delivered: y runs down from the top of the main screen (0, 0, 1440, 900).
+TEST(HitTests, WorkOnEveryScreenOfAnyLayout) {
+  struct Display {
+    Rect frame;
+    Point onButton;  // on the button at frame's top, 1000 points in from its left edge
+    Point inStrip;   // 10 points below frame's top
+    Point middle;
+  };
+  const Display rightBottoms{makeRect(1440, 0, 1920, 1080), {2452, -168}, {2000, -170}, {2400, 360}};
+  const Display rightTops{makeRect(1440, -180, 1920, 1080), {2452, 12}, {2000, 10}, {2400, 540}};
+  const Display above{makeRect(0, 900, 1440, 900), {1012, -888}, {100, -890}, {700, -450}};
+  const Display below{makeRect(0, -900, 1440, 900), {1012, 912}, {100, 910}, {700, 1350}};
+  const Display leftTaller{makeRect(-1920, -100, 1920, 1200), {-908, -188}, {-1500, -190}, {-960, 400}};
+  const Display main{kMainScreen, {1012, 12}, {100, 10}, {700, 450}};
+  const std::vector<std::vector<Display>> layouts{
+      {main, rightBottoms}, {main, rightTops}, {main, above}, {main, below}, {main, leftTaller},
+      {main, rightTops, leftTaller}};
+  for (const std::vector<Display>& layout : layouts) {
+    std::vector<Rect> screens;
+    for (const Display& display : layout) screens.push_back(display.frame);
+    for (const Display& display : layout) {
+      SCOPED_TRACE(::testing::Message() << "screens " << layout.size() << ", display at "
+                                        << minX(display.frame) << "," << minY(display.frame));
+      const Rect button = makeRect(minX(display.frame) + 1000, maxY(display.frame) - 24, 24, 24);
+      EXPECT_TRUE(statusButtonHit(button, display.onButton, screens));
+      EXPECT_FALSE(statusButtonHit(button, display.middle, screens));
+      EXPECT_TRUE(menuBarStripHit(display.inStrip, screens));
+      EXPECT_FALSE(menuBarStripHit(display.middle, screens));
+    }
+  }
 }
 
 // The rectangle rules of Core Graphics: negative sizes standardised, minimum
