@@ -23,6 +23,17 @@ Rect menuBarStrip(const Rect& screen) {
                   kMenuBarStripHeight);
 }
 
+bool within(const Rect& inner, const Rect& outer) {
+  return minX(inner) >= minX(outer) && maxX(inner) <= maxX(outer) && minY(inner) >= minY(outer) &&
+         maxY(inner) <= maxY(outer);
+}
+
+// Overlap of some area, as Core Graphics' CGRectIntersectsRect sees it.
+bool overlaps(const Rect& a, const Rect& b) {
+  return !isNull(a) && !isNull(b) && minX(a) < maxX(b) && minX(b) < maxX(a) &&
+         minY(a) < maxY(b) && minY(b) < maxY(a);
+}
+
 }  // namespace
 
 BlockedEventTypes::BlockedEventTypes(std::initializer_list<EventType> types) {
@@ -99,6 +110,16 @@ Point flippedLocation(Point p, std::span<const Rect> screens) noexcept {
 bool statusButtonHit(Rect buttonScreenFrame, Point p, std::span<const Rect> screens) noexcept {
   const Rect hitArea = insetBy(buttonScreenFrame, -kStatusButtonHitMargin, -kStatusButtonHitMargin);
   return containsPoint(hitArea, p) || containsPoint(hitArea, flippedLocation(p, screens));
+}
+
+bool statusButtonReachable(Rect buttonScreenFrame, std::span<const Rect> screens,
+                           std::span<const Rect> housings) noexcept {
+  if (isNull(buttonScreenFrame)) return false;
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    if (!within(buttonScreenFrame, screens[i])) continue;
+    return i >= housings.size() || !overlaps(buttonScreenFrame, housings[i]);
+  }
+  return false;
 }
 
 bool menuBarStripHit(Point p, std::span<const Rect> screens) noexcept {

@@ -42,5 +42,10 @@ inline constexpr double kMenuBarStripHeight = 36;
 Point flippedLocation(Point p, std::span<const Rect> screens) noexcept;
 bool statusButtonHit(Rect buttonScreenFrame, Point p, std::span<const Rect> screens) noexcept;
 bool menuBarStripHit(Point p, std::span<const Rect> screens) noexcept;
+// Whether a button at buttonScreenFrame can be clicked: it lies wholly within
+// one screen and clear of that screen's camera housing (housings[i] belongs to
+// screens[i]; missing or null ones are none).
+bool statusButtonReachable(Rect buttonScreenFrame, std::span<const Rect> screens,
+                           std::span<const Rect> housings) noexcept;
 
 }  // namespace hushpad

@@ -32,6 +32,15 @@ void InputLockController::lock() {
     return;
   }
   if (!permissionController_->requestMissingPermissionsIfNeeded()) return;
+  if (services_.privacy.inputAccess().secureKeyboardEntry) {
+    services_.alerts.runModal(secureKeyboardEntryAlert());
+    return;
+  }
+  // A lock that no click can undo is a lock-out: the icon must be there to click.
+  if (!reachableButtonFrame(currentScreens())) {
+    services_.alerts.runModal(iconHiddenAlert());
+    return;
+  }
   if (const std::optional<TapRefusal> refusal = ensureEventTap()) {
     showLockRefusedAlert(*refusal);
     return;
@@ -79,8 +88,12 @@ void InputLockController::restoreGestures(bool mayAsk) {
 
 std::optional<TapRefusal> InputLockController::ensureEventTap() {
   if (eventTap_) return std::nullopt;
-  TapCreation created = services_.eventTaps.createTap(blockedEventTypes_.eventMask(), *this);
+  const std::uint64_t mask = blockedEventTypes_.eventMask();
+  TapCreation created = services_.eventTaps.createTap(mask, *this);
   if (!created.tap) return created.refusal;
+  // A tap that would not see every blocked type would let those through under
+  // a "locked" icon: the system withholds them from an untrusted process.
+  if ((mask & ~created.eventsOfInterest) != 0) return TapRefusal::Privacy;
   eventTap_ = std::move(created.tap);
   // Switching off a tap that was never on cannot leave anything held.
   static_cast<void>(eventTap_->setEnabled(false));
@@ -122,17 +135,36 @@ void InputLockController::queueForcedUnlock() noexcept {
 }
 
 // A click, drag or scroll passes on or near the status button, or, with no
-// button on screen, in the menu-bar strip of a screen.
+// button the user can reach, in the menu-bar strip of a screen.
 bool InputLockController::pointerMayPass(Point location) const noexcept {
-  std::array<Rect, kMaxScreens> frames;
-  const std::size_t count = std::min(services_.screens.copyFrames(frames), frames.size());
-  const std::span<const Rect> screens(frames.data(), count);
-  if (const std::shared_ptr<StatusButton> button = statusButton.lock()) {
-    if (const std::optional<Rect> frame = button->screenFrame()) {
-      return statusButtonHit(*frame, location, screens);
-    }
+  const std::span<const Rect> screens = currentScreens();
+  const std::shared_ptr<StatusButton> button = statusButton.lock();
+  const std::optional<Rect> frame = button ? button->screenFrame() : std::nullopt;
+  const bool nearButton = frame && statusButtonHit(*frame, location, screens);
+  const bool inStrip = menuBarStripHit(location, screens);
+  // Far from both, the click is swallowed whether or not the button is reachable.
+  if (!nearButton && !inStrip) return false;
+  return reachableButtonFrame(screens) ? nearButton : inStrip;
+}
+
+std::span<const Rect> InputLockController::currentScreens() const noexcept {
+  const std::size_t count =
+      std::min(services_.screens.copyFrames(frameBuffer_), frameBuffer_.size());
+  return {frameBuffer_.data(), count};
+}
+
+std::optional<Rect> InputLockController::reachableButtonFrame(
+    std::span<const Rect> screens) const noexcept {
+  const std::shared_ptr<StatusButton> button = statusButton.lock();
+  if (!button || !button->isVisible()) return std::nullopt;
+  const std::optional<Rect> frame = button->screenFrame();
+  if (!frame) return std::nullopt;
+  const std::size_t count =
+      std::min(services_.screens.copyCameraHousings(housingBuffer_), housingBuffer_.size());
+  if (!statusButtonReachable(*frame, screens, {housingBuffer_.data(), count})) {
+    return std::nullopt;
   }
-  return menuBarStripHit(location, screens);
+  return frame;
 }
 
 void InputLockController::showLockRefusedAlert(TapRefusal reason) {

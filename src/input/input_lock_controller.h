@@ -1,6 +1,7 @@
 #pragma once
 // Owns the lock state and the session event tap that enforces it.
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -77,6 +78,11 @@ class InputLockController final : public EventTapClient {
   void handleTapDisabled() noexcept;
   void queueForcedUnlock() noexcept;
   bool pointerMayPass(Point location) const noexcept;
+  // The status button as the user can click it: its frame, when it is shown,
+  // inside a screen and clear of a camera housing.
+  std::optional<Rect> reachableButtonFrame(std::span<const Rect> screens) const noexcept;
+  // The screens' frames, asked afresh, in frameBuffer_.
+  std::span<const Rect> currentScreens() const noexcept;
 
   InputLockServices services_;
   PlatformWording wording_;
@@ -85,6 +91,9 @@ class InputLockController final : public EventTapClient {
   bool isLocked_ = false;
   BlockedEventTypes blockedEventTypes_;
   std::function<void()> forcedUnlockHandler_;
+  // Scratch space of the event path, kept so that no event pays for clearing it.
+  mutable std::array<Rect, kMaxScreens> frameBuffer_;
+  mutable std::array<Rect, kMaxScreens> housingBuffer_;
   bool unreadableBackupReported_ = false;
   // Last, so that it goes first: the tap calls back into this object.
   std::unique_ptr<EventTap> eventTap_;

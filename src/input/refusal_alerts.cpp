@@ -24,6 +24,22 @@ AlertContent lockRefusedAlert(TapRefusal reason, const PlatformWording& wording)
           {"Open Settings", "Cancel"}};
 }
 
+AlertContent iconHiddenAlert() {
+  return {"Hushpad's icon is hidden",
+          "Hushpad unlocks only when you click its icon in the menu bar, and the icon is hidden "
+          "right now (behind the camera housing or by a menu bar manager). Make room in the menu "
+          "bar, then lock again.",
+          {"OK"}};
+}
+
+AlertContent secureKeyboardEntryAlert() {
+  return {"Hushpad cannot lock the keyboard right now",
+          "Another app has turned on secure keyboard entry (a password field, or Terminal's "
+          "Secure Keyboard Entry), so keys would still reach it. Close that field or turn the "
+          "option off, then lock again.",
+          {"OK"}};
+}
+
 AlertContent unreadableBackupAlert(const PlatformWording& wording) {
   return {"Hushpad could not read its saved " + wording.inputDevice + " settings",
           "The settings saved before the last lock can't be read, so they were not put back and "

@@ -14,6 +14,11 @@ inline constexpr std::size_t kOpenSettingsButton = 0;
 
 AlertContent lockRefusedAlert(TapRefusal reason, const PlatformWording& wording);
 
+// Locks refused before any tap is made: the icon could not be clicked to
+// unlock, or keys would reach another program past the tap.
+AlertContent iconHiddenAlert();
+AlertContent secureKeyboardEntryAlert();
+
 inline constexpr std::size_t kResetGesturesButton = 0;
 AlertContent unreadableBackupAlert(const PlatformWording& wording);
 

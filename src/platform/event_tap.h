@@ -50,6 +50,9 @@ class EventTap {
 struct TapCreation {
   std::unique_ptr<EventTap> tap;
   TapRefusal refusal = TapRefusal::Privacy;  // when tap is null
+  // The event types the system lets the new tap see (bit n for type n), which
+  // may be fewer than were asked for.
+  std::uint64_t eventsOfInterest = ~std::uint64_t{0};
 };
 
 class EventTapFactory {

@@ -15,6 +15,9 @@ struct InputAccess {
   // False where no program can hold the input of this session at all (an X11
   // program in a Wayland session).
   bool sessionCanBeHeld = true;
+  // Another program has turned on secure keyboard entry: keys go to it past
+  // any event tap.
+  bool secureKeyboardEntry = false;
 };
 
 class PrivacyAccess {

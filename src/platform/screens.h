@@ -18,6 +18,11 @@ class Screens {
   // many as fit) and returns how many screens there are. Asked afresh each time.
   // Must not allocate: it runs on the event tap's path.
   virtual std::size_t copyFrames(std::span<Rect> out) const = 0;
+  // The same for the part of each screen's top edge that a camera housing
+  // hides (the null rectangle where there is none), in the order of the frames.
+  // Returns how many screens there are; zero where no screen has a housing.
+  // Must not allocate.
+  virtual std::size_t copyCameraHousings(std::span<Rect>) const { return 0; }
 };
 
 }  // namespace hushpad

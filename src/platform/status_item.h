@@ -34,6 +34,9 @@ class StatusButton {
   // screen, y upward), computed afresh; nothing when it is not in a window.
   // Must not allocate: it runs on the event tap's path.
   virtual std::optional<Rect> screenFrame() const = 0;
+  // Whether the item is shown and its window not covered by another: what is
+  // at screenFrame() is the button the user sees. Must not allocate.
+  virtual bool isVisible() const = 0;
 };
 
 struct MenuItem {

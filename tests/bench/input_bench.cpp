@@ -41,6 +41,17 @@ void BM_ClickOnTheButton(benchmark::State& state) {
 }
 BENCHMARK(BM_ClickOnTheButton);
 
+// The button is checked for reachability too: six screens, each with a camera
+// housing beside which the button sits on the main one.
+void BM_ClickOnTheButtonBesideCameraHousings(benchmark::State& state) {
+  LockedRig locked(6);
+  for (const Rect& screen : locked.rig.screens.frames) {
+    locked.rig.screens.housings.push_back(makeRect(minX(screen) + 640, 868, 160, 32));
+  }
+  runCallback(state, locked.rig.controller, kLeftMouseDown, kOnButton);
+}
+BENCHMARK(BM_ClickOnTheButtonBesideCameraHousings);
+
 // Every location test runs to its end.
 void BM_ClickFarAway(benchmark::State& state) {
   LockedRig locked(static_cast<int>(state.range(0)));

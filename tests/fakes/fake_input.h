@@ -27,7 +27,8 @@ class FakePrivacyAccess final : public PrivacyAccess {
  public:
   InputAccess inputAccess() override {
     calls.emplace_back("inputAccess");
-    return {hasPrivilegesToGrant, accessibilityTrusted, inputMonitoringGranted, sessionCanBeHeld};
+    return {hasPrivilegesToGrant, accessibilityTrusted, inputMonitoringGranted, sessionCanBeHeld,
+            secureKeyboardEntry};
   }
   void promptForAccessibility() override {
     calls.emplace_back("promptForAccessibility");
@@ -42,6 +43,7 @@ class FakePrivacyAccess final : public PrivacyAccess {
   bool accessibilityTrusted = true;
   bool inputMonitoringGranted = true;
   bool sessionCanBeHeld = true;
+  bool secureKeyboardEntry = false;
   std::optional<bool> accessibilityAfterPrompt;
   std::optional<bool> inputMonitoringAfterRequest;
   std::vector<std::string> calls;
@@ -102,11 +104,12 @@ class FakeEventTapFactory final : public EventTapFactory {
     tap->refuseEnable = refuseEnable;
     lastTap = tap.get();
     client = &tapClient;
-    return {std::move(tap)};
+    return {std::move(tap), TapRefusal::Privacy, eventsOfInterest};
   }
 
   bool refuseCreation = false;
   TapRefusal refusal = TapRefusal::Privacy;
+  std::uint64_t eventsOfInterest = ~std::uint64_t{0};  // what the system lets a new tap see
   bool refuseEnable = false;         // given to the taps made from now on
   std::vector<std::uint64_t> masks;  // one per attempt, refused ones included
   FakeEventTap* lastTap = nullptr;
@@ -115,12 +118,19 @@ class FakeEventTapFactory final : public EventTapFactory {
 
 class FakeScreens final : public Screens {
  public:
-  std::size_t copyFrames(std::span<Rect> out) const override {
-    std::copy_n(frames.begin(), std::min(out.size(), frames.size()), out.begin());
-    return frames.size();
+  std::size_t copyFrames(std::span<Rect> out) const override { return copy(frames, out); }
+  std::size_t copyCameraHousings(std::span<Rect> out) const override {
+    return copy(housings, out);
   }
 
   std::vector<Rect> frames;
+  std::vector<Rect> housings;  // none unless a test gives some
+
+ private:
+  static std::size_t copy(const std::vector<Rect>& from, std::span<Rect> out) {
+    std::copy_n(from.begin(), std::min(out.size(), from.size()), out.begin());
+    return from.size();
+  }
 };
 
 }  // namespace hushpad::fakes

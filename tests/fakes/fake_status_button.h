@@ -30,6 +30,7 @@ class FakeStatusButton final : public StatusButton {
   std::optional<Rect> screenFrame() const override {
     return inWindow ? std::optional(frame) : std::nullopt;
   }
+  bool isVisible() const override { return visible; }
 
   std::string title = "(unset)";
   std::shared_ptr<Image> image;
@@ -42,6 +43,7 @@ class FakeStatusButton final : public StatusButton {
   std::function<void()> onPerformClick;  // e.g. choose a menu item
 
   bool inWindow = true;
+  bool visible = true;  // shown and not covered
   Rect frame{{1000, 876}, {24, 24}};
 };
 

@@ -111,6 +111,37 @@ TEST(HitTests, WorkOnEveryScreenOfAnyLayout) {
   }
 }
 
+// A button can be clicked when it lies wholly within one screen and clear of
+// that screen's camera housing.
+TEST(HitTests, ButtonIsReachableOnAScreenAndClearOfItsCameraHousing) {
+  const std::vector<Rect> two = screensSideBySide(2);
+  const Rect notch = makeRect(640, 868, 160, 32);  // the main screen's housing
+  const std::vector<Rect> housings{notch, kNullRect};
+  struct Case {
+    Rect button;
+    bool reachable;
+  };
+  const std::vector<Case> cases{
+      {kButtonFrame, true},
+      {makeRect(616, 876, 24, 24), true},    // just left of the housing
+      {makeRect(800, 876, 24, 24), true},    // just right of it
+      {makeRect(620, 876, 24, 24), false},   // under its left edge
+      {makeRect(700, 876, 24, 24), false},   // under it
+      {makeRect(2140, 876, 24, 24), true},   // the same place on the screen without one
+      {makeRect(-24, 876, 24, 24), false},   // pushed off the left of the screens
+      {makeRect(2870, 876, 24, 24), false},  // half off the right
+      {makeRect(1430, 876, 24, 24), false},  // astride two screens
+      {makeRect(1000, 890, 24, 24), false},  // above the top
+      {kNullRect, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(minX(c.button));
+    EXPECT_EQ(statusButtonReachable(c.button, two, housings), c.reachable);
+  }
+  EXPECT_TRUE(statusButtonReachable(makeRect(700, 876, 24, 24), two, {}));  // no housings
+  EXPECT_FALSE(statusButtonReachable(kButtonFrame, {}, {}));                // no screens
+}
+
 // The rectangle rules of Core Graphics: negative sizes standardised, minimum
 // edges inside and maximum edges outside, insets of the standard form, and a
 // null rectangle that stays null and contains nothing.

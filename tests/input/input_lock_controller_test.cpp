@@ -101,6 +101,54 @@ TEST_F(LockTest, TapThatCannotStartRollsTheLockBackUntilTheInputIsFree) {
   EXPECT_TRUE(gesturesOff());
 }
 
+// Locks refused before anything changes: secure keyboard entry on, an icon
+// that cannot be clicked, a tap that would not see every blocked type. Once
+// the cause is gone the next lock goes through (with a new tap where the last
+// was short of types).
+TEST(RefusedLock, WhenKeysWouldLeakOrTheIconCannotBeClicked) {
+  const std::string hidden = "Hushpad's icon is hidden";
+  const std::string privacy = "Hushpad needs input permissions";
+  struct Case {
+    const char* name;
+    void (*cause)(InputRig&);
+    std::string title;
+    std::size_t tapsMade;
+  };
+  const std::vector<Case> cases{
+      {"secure keyboard entry", [](InputRig& r) { r.privacy.secureKeyboardEntry = true; },
+       "Hushpad cannot lock the keyboard right now", 0},
+      {"item hidden", [](InputRig& r) { r.button->visible = false; }, hidden, 0},
+      {"no window", [](InputRig& r) { r.button->inWindow = false; }, hidden, 0},
+      {"pushed off screen", [](InputRig& r) { r.button->frame = makeRect(-30, 876, 24, 24); },
+       hidden, 0},
+      {"behind the camera housing",
+       [](InputRig& r) { r.screens.housings = {makeRect(1010, 868, 200, 32)}; }, hidden, 0},
+      {"a tap without key events",
+       [](InputRig& r) { r.eventTaps.eventsOfInterest = ~(std::uint64_t{1} << kKeyDown); }, privacy,
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    InputRig rig;
+    c.cause(rig);
+    rig.controller.lock();
+    EXPECT_FALSE(rig.controller.isLocked());
+    ASSERT_EQ(rig.alerts.shown.size(), 1u);
+    EXPECT_EQ(rig.alerts.shown[0].title, c.title);
+    EXPECT_EQ(rig.eventTaps.masks.size(), c.tapsMade);
+    EXPECT_TRUE(rig.gestureCalls().empty());
+
+    // The same controller once the cause is gone.
+    rig.privacy.secureKeyboardEntry = false;
+    rig.button->visible = rig.button->inWindow = true;
+    rig.button->frame = kButtonFrame;
+    rig.screens.housings.clear();
+    rig.eventTaps.eventsOfInterest = ~std::uint64_t{0};
+    rig.lockNow();
+    EXPECT_EQ(rig.eventTaps.masks.size(), c.tapsMade + 1);
+  }
+}
+
 // Sends both notices the system gives when it switches the tap off; they pass.
 void notifyTapDisabled(InputLockController& controller) {
   for (EventType notice : {kEventTapDisabledByTimeout, kEventTapDisabledByUserInput}) {
@@ -187,6 +235,16 @@ TEST_F(Verdicts, WithoutAButtonOnScreenTheMenuBarStripsLetClicksThrough) {
   EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::Swallow);
   screens.frames.clear();
   EXPECT_EQ(verdict(kLeftMouseDown, kOnButton), TapVerdict::Swallow);
+}
+
+// A button that stops being reachable while locked (covered, moved behind the
+// camera housing) counts as no button: the strips decide.
+TEST_F(Verdicts, AnUnreachableButtonGivesWayToTheStrips) {
+  for (const bool covered : {true, false}) {
+    button->visible = !covered;
+    screens.housings = {covered ? kNullRect : makeRect(990, 870, 100, 30)};
+    EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::PassToStatusItem);
+  }
 }
 
 // ---- The privilege checks before each lock: the system's prompts, the alert

@@ -160,6 +160,10 @@ std::optional<Rect> TrayStatusButton::screenFrame() const {
   return toScreenRect(toPixelRect(area), screens_.primaryGeometry());
 }
 
+bool TrayStatusButton::isVisible() const {
+  return gtk_status_icon_is_embedded(icon_) && gtk_status_icon_get_visible(icon_);
+}
+
 void TrayStatusButton::mouseUp(MouseEventType type) {
   if ((actionMask_ & eventMaskBit(type)) != 0) sendAction(type);
 }

@@ -36,6 +36,8 @@ class TrayStatusButton final : public StatusButton {
   // With a menu: shows it at the icon and returns once it has closed.
   void performClick() override;
   std::optional<Rect> screenFrame() const override;
+  // Embedded in a tray and not hidden; a tray icon has no window over it.
+  bool isVisible() const override;
 
   // A mouse button released on the icon, or let through to it while the input
   // is held: sends the action if the mask asks for this kind of release.

@@ -13,6 +13,10 @@ std::optional<std::size_t> AppKitAlertPresenter::runModal(const AlertContent& co
   for (const std::string& title : content.buttons) {
     [alert addButtonWithTitle:toDisplayString(title)];
   }
+  // A status item's click does not activate an accessory application, and
+  // an inactive application's alert opens behind the front windows, deaf to
+  // the mouse and the Return key until found.
+  [NSApp activateIgnoringOtherApps:YES];
   // Button i answers NSAlertFirstButtonReturn + i. With no buttons given,
   // AppKit adds its own OK button, which is not one of ours.
   const NSModalResponse response = [alert runModal];

@@ -1,8 +1,10 @@
 #pragma once
 // Objective-C++ only. NSApplication with its delegate, the main dispatch queue
-// and StoreKit's rating prompt.
+// and StoreKit's rating prompt. Main thread only.
 
 #import <AppKit/AppKit.h>
+
+#include <vector>
 
 #include "platform/application.h"
 #include "platform/macos/action_bridge.h"
@@ -16,6 +18,8 @@ class AppKitApplication final : public Application {
   // NSApplication holds its delegate weakly: the bridge installed as the
   // delegate lives here.
   void setDelegate(ApplicationDelegate* delegate) override;
+  // Ends through AppKit's termination on SIGTERM, SIGINT and SIGHUP, so that
+  // applicationWillTerminate restores first.
   int run() override;
   void setActivationPolicyAccessory() override;
   std::optional<MouseEventType> currentEventType() override;
@@ -25,6 +29,8 @@ class AppKitApplication final : public Application {
  private:
   NSApplication* application_;
   HushpadBridge* delegateBridge_ = nil;
+  // Kept for the life of the process: they are never cancelled.
+  std::vector<dispatch_source_t> signalSources_;
 };
 
 class DispatchMainQueue final : public MainQueue {

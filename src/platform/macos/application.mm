@@ -2,6 +2,8 @@
 
 #include <objc/message.h>
 
+#include <csignal>
+
 namespace hushpad::macos {
 namespace {
 
@@ -29,6 +31,19 @@ void AppKitApplication::setDelegate(ApplicationDelegate* delegate) {
 }
 
 int AppKitApplication::run() {
+  // The signals are taken from their default (ending the process at once) and
+  // handled on the main queue, where AppKit's termination may run.
+  NSApplication* application = application_;
+  for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    std::signal(signalNumber, SIG_IGN);
+    dispatch_source_t source = dispatch_source_create(
+        DISPATCH_SOURCE_TYPE_SIGNAL, static_cast<uintptr_t>(signalNumber), 0, dispatch_get_main_queue());
+    dispatch_source_set_event_handler(source, ^{
+      [application terminate:nil];
+    });
+    dispatch_resume(source);
+    signalSources_.push_back(source);
+  }
   [application_ run];
   return 0;
 }

@@ -1,5 +1,9 @@
 #include "platform/macos/event_tap.h"
 
+#include <unistd.h>
+
+#include <vector>
+
 namespace hushpad::macos {
 namespace {
 
@@ -14,6 +18,22 @@ CGEventRef tapEntry(CGEventTapProxy /*proxy*/, CGEventType type, CGEventRef even
       client->eventTapCallback(static_cast<EventType>(type), Point{location.x, location.y});
   // An event for the status item goes on its usual way: AppKit delivers it.
   return verdict == TapVerdict::Swallow ? nullptr : event;
+}
+
+// What the system lets this process's newest tap see: it may clear the bits
+// of types the process is not trusted with (CGEvent.h). Nothing found: none.
+CGEventMask eventsOfInterestOfNewestTap() {
+  uint32_t count = 0;
+  if (CGGetEventTapList(0, nullptr, &count) != kCGErrorSuccess || count == 0) return 0;
+  std::vector<CGEventTapInformation> taps(count);
+  if (CGGetEventTapList(count, taps.data(), &count) != kCGErrorSuccess) return 0;
+  const pid_t self = getpid();
+  const CGEventTapInformation* newest = nullptr;
+  for (uint32_t i = 0; i < count && i < taps.size(); ++i) {
+    if (taps[i].tappingProcess != self) continue;
+    if (newest == nullptr || taps[i].eventTapID > newest->eventTapID) newest = &taps[i];
+  }
+  return newest != nullptr ? newest->eventsOfInterest : 0;
 }
 
 }  // namespace
@@ -50,7 +70,9 @@ TapCreation QuartzEventTapFactory::createTap(std::uint64_t mask,
   // A new tap is active; it stays off until its owner enables it.
   CGEventTapEnable(tap.get(), false);
   CFRunLoopAddSource(CFRunLoopGetMain(), source.get(), kCFRunLoopCommonModes);
-  return {std::make_unique<QuartzEventTap>(std::move(tap), std::move(source))};
+  const CGEventMask seen = eventsOfInterestOfNewestTap();
+  return {std::make_unique<QuartzEventTap>(std::move(tap), std::move(source)),
+          TapRefusal::Privacy, static_cast<std::uint64_t>(seen)};
 }
 
 }  // namespace hushpad::macos

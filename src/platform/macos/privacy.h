@@ -1,5 +1,6 @@
 #pragma once
-// Accessibility trust (HIServices) and Input Monitoring access (IOKit HID).
+// Accessibility trust (HIServices), Input Monitoring access (IOKit HID) and
+// secure keyboard entry (Carbon). Main thread only.
 
 #include "platform/privacy.h"
 
@@ -7,7 +8,8 @@ namespace hushpad::macos {
 
 class SystemPrivacyAccess final : public PrivacyAccess {
  public:
-  // Both privileges are the user's to grant; any session can be held.
+  // Both privileges are the user's to grant; any session can be held, but
+  // not while another application holds secure event input.
   InputAccess inputAccess() override;
   void promptForAccessibility() override;
   void requestInputMonitoring() override;

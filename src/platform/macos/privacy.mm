@@ -1,6 +1,7 @@
 #include "platform/macos/privacy.h"
 
 #import <ApplicationServices/ApplicationServices.h>
+#include <Carbon/Carbon.h>
 #import <Foundation/Foundation.h>
 #include <IOKit/hidsystem/IOHIDLib.h>
 
@@ -11,7 +12,8 @@ InputAccess SystemPrivacyAccess::inputAccess() {
           .accessibilityTrusted = AXIsProcessTrusted() != false,
           .inputMonitoringGranted =
               IOHIDCheckAccess(kIOHIDRequestTypeListenEvent) == kIOHIDAccessTypeGranted,
-          .sessionCanBeHeld = true};
+          .sessionCanBeHeld = true,
+          .secureKeyboardEntry = IsSecureEventInputEnabled() != false};
 }
 
 void SystemPrivacyAccess::promptForAccessibility() {

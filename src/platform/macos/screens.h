@@ -1,5 +1,5 @@
 #pragma once
-// The connected screens' frames from NSScreen.
+// The connected screens' frames from NSScreen. Main thread only.
 
 #include "platform/screens.h"
 
@@ -8,6 +8,9 @@ namespace hushpad::macos {
 class AppKitScreens final : public Screens {
  public:
   std::size_t copyFrames(std::span<Rect> out) const override;
+  // The gap between a screen's auxiliary top-left and top-right areas (macOS 12
+  // and later, screens with a camera housing).
+  std::size_t copyCameraHousings(std::span<Rect> out) const override;
 };
 
 }  // namespace hushpad::macos

@@ -1,6 +1,6 @@
 #pragma once
 // Objective-C++ only. The status item in the system menu bar, its button and
-// its menu.
+// its menu. Main thread only.
 
 #import <AppKit/AppKit.h>
 
@@ -11,10 +11,11 @@
 
 namespace hushpad::macos {
 
-// Holds the button weakly: the status item owns it.
+// Holds the item and its button weakly: the status item owns it.
 class AppKitStatusButton final : public StatusButton {
  public:
-  explicit AppKitStatusButton(NSStatusBarButton* button) : button_(button) {}
+  AppKitStatusButton(NSStatusItem* item, NSStatusBarButton* button)
+      : item_(item), button_(button) {}
 
   void setTitle(const std::string& title) override;
   void setImage(std::shared_ptr<Image> image) override;
@@ -25,8 +26,12 @@ class AppKitStatusButton final : public StatusButton {
   void setAccessibilityLabel(const std::string& label) override;
   void performClick() override;
   std::optional<Rect> screenFrame() const override;
+  // The item is shown (not removed from the menu bar) and its window is on
+  // screen and not covered.
+  bool isVisible() const override;
 
  private:
+  __weak NSStatusItem* item_;
   __weak NSStatusBarButton* button_;
   HushpadBridge* target_ = nil;  // the button's target is weak; this keeps it
 };

@@ -64,13 +64,20 @@ std::optional<Rect> AppKitStatusButton::screenFrame() const {
   return makeRect(onScreen.origin.x, onScreen.origin.y, onScreen.size.width, onScreen.size.height);
 }
 
+bool AppKitStatusButton::isVisible() const {
+  NSStatusItem* item = item_;
+  NSWindow* window = button_.window;
+  return item != nil && item.isVisible && window != nil && window.isVisible &&
+         (window.occlusionState & NSWindowOcclusionStateVisible) != 0;
+}
+
 AppKitStatusItem::AppKitStatusItem(NSStatusItem* item) : item_(item) {}
 
 AppKitStatusItem::~AppKitStatusItem() { [[NSStatusBar systemStatusBar] removeStatusItem:item_]; }
 
 std::shared_ptr<StatusButton> AppKitStatusItem::button() {
   if (button_ == nullptr && item_.button != nil) {
-    button_ = std::make_shared<AppKitStatusButton>(item_.button);
+    button_ = std::make_shared<AppKitStatusButton>(item_, item_.button);
   }
   return button_;
 }
