@@ -30,6 +30,12 @@ int main(int argc, char** argv) {
     std::fputs("Hushpad needs an X11 display: DISPLAY is not set or cannot be opened.\n", stderr);
     return EXIT_FAILURE;
   }
+  // A second Hushpad would restore the first one's backup at launch and fight
+  // it for the tray: it leaves before touching anything.
+  if (!claimDisplay(gdk_display_get_default())) {
+    std::fputs("Hushpad is already running in this X session.\n", stderr);
+    return EXIT_SUCCESS;
+  }
   MonitorScreens screens(gdk_display_get_default());
   LinuxApplication application;
   TrayStatusBar statusBar(application, screens);

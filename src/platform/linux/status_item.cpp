@@ -68,14 +68,14 @@ GtkWidget* menuItemFor(const MenuItem& item, GtkAccelGroup* accelerators) {
   return widget;
 }
 
-GtkWidget* buildMenu(const Menu& menu) {
+// The menu's accelerators live in a group that must outlast the menu: its
+// items' labels let go of the group only while the menu is being destroyed.
+GtkWidget* buildMenu(const Menu& menu, GtkAccelGroup* accelerators) {
   GtkWidget* widget = gtk_menu_new();
-  GtkAccelGroup* accelerators = gtk_accel_group_new();
-  gtk_window_add_accel_group(GTK_WINDOW(gtk_widget_get_toplevel(widget)), accelerators);
+  gtk_menu_set_accel_group(GTK_MENU(widget), accelerators);
   for (const MenuItem& item : menu.items) {
     gtk_menu_shell_append(GTK_MENU_SHELL(widget), menuItemFor(item, accelerators));
   }
-  g_object_unref(accelerators);
   gtk_widget_show_all(widget);
   return widget;
 }
@@ -223,13 +223,15 @@ void TrayStatusButton::sendAction(std::optional<MouseEventType> type) {
 
 // Tracks the menu in a main loop of its own until it closes, as AppKit does.
 void TrayStatusButton::showMenu(const Menu& menu) {
-  GtkWidget* widget = buildMenu(menu);
+  GtkAccelGroup* accelerators = gtk_accel_group_new();
+  GtkWidget* widget = buildMenu(menu, accelerators);
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   g_signal_connect_swapped(widget, "deactivate", G_CALLBACK(g_main_loop_quit), loop);
   gtk_menu_popup(GTK_MENU(widget), nullptr, nullptr, gtk_status_icon_position_menu, icon_, 0,
                  gtk_get_current_event_time());
   if (gtk_widget_get_visible(widget)) g_main_loop_run(loop);
   gtk_widget_destroy(widget);
+  g_object_unref(accelerators);
   g_main_loop_unref(loop);
 }
 

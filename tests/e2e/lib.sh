@@ -1,0 +1,241 @@
+#!/usr/bin/env bash
+# Shared by the end-to-end tests of the Linux program: sourced by each
+# tests/e2e/test_*.sh, which is called as `test_X.sh /path/to/hushpad`.
+#
+# Everything runs under its own session bus, with a private HOME and
+# XDG_CONFIG_HOME and the keyfile GSettings backend: the machine's settings are
+# never touched. Every wait polls a condition against a deadline. Input goes
+# through XTEST (xdotool without --window: synthetic events sent to a window
+# would bypass any grab). Only the processes started here are stopped.
+# Screenshots go to $HUSHPAD_E2E_ARTIFACTS.
+
+set -euo pipefail
+
+[[ $# -eq 1 && -x "$1" ]] || { echo "usage: $0 /path/to/hushpad" >&2; exit 2; }
+hushpad=$(realpath "$1")
+if [[ -z "${HUSHPAD_E2E_SESSION_BUS:-}" ]]; then
+  command -v dbus-run-session >/dev/null || { echo "FAIL: dbus-run-session is missing" >&2; exit 1; }
+  exec env HUSHPAD_E2E_SESSION_BUS=1 dbus-run-session -- bash "$0" "$hushpad"
+fi
+
+started_ms=${EPOCHREALTIME/./}
+work=$(mktemp -d "${TMPDIR:-/tmp}/hushpad-e2e.XXXXXX")
+artifacts=${HUSHPAD_E2E_ARTIFACTS:-$work/artifacts}
+mkdir -p "$artifacts"
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
+export XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+export GSETTINGS_BACKEND=keyfile NO_AT_BRIDGE=1 XDG_SESSION_TYPE=x11
+# GTK keeps its caches until exit; leaks are the unit tests' business.
+export ASAN_OPTIONS=detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}
+unset WAYLAND_DISPLAY DISPLAY XAUTHORITY
+
+schema=org.gnome.desktop.peripherals.touchpad
+keyfile=$XDG_CONFIG_HOME/glib-2.0/settings/keyfile
+backup=$XDG_CONFIG_HOME/hushpad/TrackpadGestureLock.backup.v1.data
+xev_log=$work/xev.log
+hushpad_log=$work/hushpad.log
+
+helpers=()      # X server, tray, client: stopped in reverse order at the end
+hushpad_pid=""
+
+cleanup() {
+  local status=$?
+  set +e
+  [[ -n "$hushpad_pid" ]] && kill -9 "$hushpad_pid" 2>/dev/null
+  for ((i = ${#helpers[@]} - 1; i >= 0; i--)); do kill "${helpers[i]}" 2>/dev/null; done
+  wait 2>/dev/null
+  if ((status != 0)); then
+    cp "$work"/*.log "$artifacts"/ 2>/dev/null
+    echo "logs and screenshots: $artifacts" >&2
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  [[ -f "$hushpad_log" ]] && sed 's/^/  hushpad: /' "$hushpad_log" >&2
+  exit 1
+}
+
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+
+# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
+wait_for() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$(($(now_ms) + seconds * 1000))
+  until "$@" >/dev/null 2>&1; do
+    (($(now_ms) < deadline)) || fail "timed out after ${seconds}s waiting for $what"
+    sleep 0.05
+  done
+}
+
+step() { echo "== $*"; }
+
+# --- the desktop -------------------------------------------------------------
+
+gsettings list-keys "$schema" >/dev/null 2>&1 ||
+  fail "the GSettings schema $schema is not installed (gsettings-desktop-schemas)"
+
+start_desktop() {
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
+  helpers+=($!)
+  wait_for 15 "the X server to report its display number" test -s "$work/display"
+  DISPLAY=:$(head -n 1 "$work/display")
+  export DISPLAY
+  trayer --edge top --align right --widthtype request --height 24 --expand false \
+    >"$work/trayer.log" 2>&1 &
+  helpers+=($!)
+  wait_for 15 "the tray (trayer's panel window)" xdotool search --classname '^panel$'
+  stdbuf -oL xev -geometry 300x200+100+300 >"$xev_log" 2>&1 &
+  helpers+=($!)
+  wait_for 15 "the test client (xev) to be mapped" grep -q MapNotify "$xev_log"
+}
+
+# --- the program ---------------------------------------------------------------
+
+# Fails while there is no such window (xwininfo without an id would wait for a click).
+icon_window() {
+  local window
+  window=$(xdotool search --name '^Hushpad (un)?locked$' 2>/dev/null | head -n 1)
+  [[ -n "$window" ]] && echo "$window"
+}
+icon_title_is() {
+  local window
+  window=$(icon_window) && [[ "$(xdotool getwindowname "$window" 2>/dev/null)" == "$1" ]]
+}
+
+icon_embedded() {
+  local window info
+  window=$(icon_window) || return 1
+  info=$(xwininfo -id "$window" 2>/dev/null) || return 1
+  grep -q 'Map State: IsViewable' <<<"$info" && (($(awk '/Width:/ {print $2}' <<<"$info") >= 16))
+}
+
+# Prints a window's place and size: x y width height (root coordinates).
+window_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x = $4} /Absolute upper-left Y:/ {y = $4}
+    /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'
+}
+
+# Sets icon_x, icon_y, icon_w, icon_h and the centre icon_cx, icon_cy.
+read_icon_geometry() {
+  local window
+  window=$(icon_window) || fail "Hushpad's icon window is gone"
+  read -r icon_x icon_y icon_w icon_h < <(window_geometry "$window")
+  icon_cx=$((icon_x + icon_w / 2))
+  icon_cy=$((icon_y + icon_h / 2))
+}
+
+start_hushpad() {
+  "$hushpad" >>"$hushpad_log" 2>&1 &
+  hushpad_pid=$!
+  wait_for 15 "the tray to embed Hushpad's icon" icon_embedded
+  wait_for 5 "the icon to read \"Hushpad unlocked\"" icon_title_is "Hushpad unlocked"
+  read_icon_geometry
+}
+
+# Gone, or a zombie waiting for this script to collect its status.
+hushpad_ended() {
+  local state
+  state=$(awk '/^State:/ {print $2}' "/proc/$hushpad_pid/status" 2>/dev/null) || return 0
+  [[ "$state" == Z ]]
+}
+
+# Waits for Hushpad to end and checks its exit status.
+expect_exit() {
+  local expected=$1 status=0
+  wait_for 15 "Hushpad to exit" hushpad_ended
+  wait "$hushpad_pid" 2>/dev/null || status=$?  # quiet: no "Killed" notice
+  hushpad_pid=""
+  ((status == expected)) || fail "Hushpad exited with status $status, expected $expected"
+}
+
+click_icon() { xdotool mousemove "$icon_cx" "$icon_cy" click "$1"; }
+
+lock() {
+  click_icon 1
+  wait_for 10 "the icon to read \"Hushpad locked\"" icon_title_is "Hushpad locked"
+}
+
+unlock() {
+  click_icon 1
+  wait_for 10 "the icon to read \"Hushpad unlocked\"" icon_title_is "Hushpad unlocked"
+}
+
+# --- screenshots ----------------------------------------------------------------
+
+# Saves the icon with a margin of 4 pixels.
+shoot_icon() {
+  import -window root -crop "$((icon_w + 8))x$((icon_h + 8))+$((icon_x - 4))+$((icon_y - 4))" \
+    +repage "$1"
+}
+
+icon_drawn() {
+  shoot_icon "$1" &&
+    awk '{exit !($1 > 0.05)}' <<<"$(convert "$1" -format '%[fx:standard_deviation]' info:)"
+}
+
+differs_from() {
+  shoot_icon "$2" && ! compare -metric AE "$1" "$2" null: 2>/dev/null
+}
+
+# --- the client -------------------------------------------------------------------
+
+client_x=250
+client_y=400
+xev_lines() { wc -l <"$xev_log"; }
+# The client's event lines from line $1 on.
+xev_since() { tail -n "+$(($1 + 1))" "$xev_log"; }
+client_got_key() { xev_since "$1" | grep -q "(keysym 0x[0-9a-f]*, $2)"; }
+client_got_click() { xev_since "$1" | grep -q '^ButtonPress'; }
+
+pointer_at() {
+  [[ "$(xdotool getmouselocation)" == "x:$1 y:$2 "* ]]
+}
+
+# --- the touchpad settings ---------------------------------------------------------
+
+setting() { gsettings get "$schema" "$1"; }
+user_has_value() { grep -q "^$1=" "$keyfile" 2>/dev/null; }
+
+# The user's own values: three set away from their defaults, one left unset.
+set_user_settings() {
+  gsettings set "$schema" tap-to-click true
+  gsettings set "$schema" tap-and-drag false
+  gsettings set "$schema" two-finger-scrolling-enabled false
+  gsettings reset "$schema" edge-scrolling-enabled
+}
+
+all_switched_off() {
+  local key
+  for key in tap-to-click tap-and-drag two-finger-scrolling-enabled edge-scrolling-enabled; do
+    [[ "$(setting "$key")" == false ]] && user_has_value "$key" || return 1
+  done
+}
+
+user_settings_restored() {
+  [[ "$(setting tap-to-click)" == true && "$(setting tap-and-drag)" == false &&
+    "$(setting two-finger-scrolling-enabled)" == false ]] &&
+    ! user_has_value edge-scrolling-enabled && [[ ! -e "$backup" ]]
+}
+
+wakeups() {
+  awk '/ctxt_switches/ {sum += $2} END {print sum}' "/proc/$hushpad_pid/status"
+}
+
+# After 5 s for the work that the last change set off (redraws, the settings
+# backend's file monitor) to die down.
+measure_idle_wakeups() {
+  local before after
+  sleep 5
+  before=$(wakeups)
+  sleep 10
+  after=$(wakeups)
+  echo "   wakeups in 10 s idle, $1: $((after - before))"
+}
+
