@@ -47,7 +47,14 @@ void InputLockController::lock() {
   }
   isLocked_ = true;
   gestureLock_->lock();
-  if (!eventTap_->setEnabled(true)) rollBackLock();
+  if (!eventTap_->setEnabled(true)) {
+    rollBackLock();
+    return;
+  }
+  if (services_.session != nullptr) {
+    services_.session->holdPowerKeys();
+    services_.session->watchScreenLockers(this);
+  }
 }
 
 // The tap could not start (another client holds the input): undo the lock so
@@ -68,7 +75,17 @@ void InputLockController::unlock(bool mayAsk) {
   if (!isLocked_) return;
   isLocked_ = false;
   if (eventTap_) static_cast<void>(eventTap_->setEnabled(false));  // as in rollBackLock()
+  if (services_.session != nullptr) {
+    services_.session->watchScreenLockers(nullptr);
+    services_.session->releasePowerKeys();
+  }
   restoreGestures(mayAsk);
+}
+
+void InputLockController::screenLockerStarting() {
+  if (!isLocked_) return;
+  unlock(/*mayAsk=*/false);
+  if (forcedUnlockHandler_) forcedUnlockHandler_();
 }
 
 void InputLockController::restoreGesturesLeftLocked() {

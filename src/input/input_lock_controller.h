@@ -13,6 +13,7 @@
 #include "platform/event_tap.h"
 #include "platform/privacy.h"
 #include "platform/screens.h"
+#include "platform/session.h"
 #include "platform/status_item.h"
 #include "platform/wording.h"
 #include "platform/workspace.h"
@@ -28,9 +29,11 @@ struct InputLockServices {
   Workspace& workspace;
   PrivacyAccess& privacy;
   MainQueue& mainQueue;
+  // Where the OS has a login session to care for while locked.
+  LoginSession* session = nullptr;
 };
 
-class InputLockController final : public EventTapClient {
+class InputLockController final : public EventTapClient, public ScreenLockerListener {
  public:
   InputLockController(InputLockServices services, PlatformWording wording,
                       std::unique_ptr<TrackpadGestureLock> gestureLock,
@@ -53,6 +56,9 @@ class InputLockController final : public EventTapClient {
   // refused it.
   [[nodiscard]] std::optional<TapRefusal> ensureEventTap();
   TapVerdict eventTapCallback(EventType type, Point location) noexcept override;
+  // A screen locker must never be kept out by the lock: it unlocks first,
+  // without asking anything, and tells the owner as a forced unlock does.
+  void screenLockerStarting() override;
   // The alert for a tap refused by the system's privacy rules.
   void showPermissionsAlert() { showLockRefusedAlert(TapRefusal::Privacy); }
   void showLockRefusedAlert(TapRefusal reason);
@@ -60,8 +66,8 @@ class InputLockController final : public EventTapClient {
   // Held weakly: the status item owns its button.
   std::weak_ptr<StatusButton> statusButton;
 
-  // Called (on a later main-loop pass) after the controller unlocked by itself
-  // because the system took the event tap away; the owner refreshes its UI.
+  // Called after the controller unlocked by itself (the system took the event
+  // tap away, a screen locker is starting); the owner refreshes its UI.
   void setForcedUnlockHandler(std::function<void()> handler) {
     forcedUnlockHandler_ = std::move(handler);
   }

@@ -37,7 +37,9 @@ backup=$XDG_CONFIG_HOME/hushpad/TrackpadGestureLock.backup.v1.data
 xev_log=$work/xev.log
 hushpad_log=$work/hushpad.log
 
-helpers=()      # X server, tray, client: stopped in reverse order at the end
+e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+login1_log=$work/login1.log
+helpers=()      # X server, tray, client, buses: stopped in reverse order at the end
 hushpad_pid=""
 
 cleanup() {
@@ -95,6 +97,32 @@ start_desktop() {
   helpers+=($!)
   wait_for 15 "the test client (xev) to be mapped" grep -q MapNotify "$xev_log"
 }
+
+# --- a private system bus with a stand-in logind ----------------------------------
+
+start_system_bus() {
+  dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/system-bus" \
+    >"$work/system-bus.log" 2>&1 &
+  helpers+=($!)
+  wait_for 10 "the private system bus" test -s "$work/system-bus"
+  DBUS_SYSTEM_BUS_ADDRESS=$(head -n 1 "$work/system-bus")
+  export DBUS_SYSTEM_BUS_ADDRESS
+}
+
+start_login1() {
+  /usr/bin/python3 "$e2e_dir/login1_standin.py" "$login1_log" >"$work/login1.out" 2>&1 &
+  login1_pid=$!
+  helpers+=($!)
+  wait_for 10 "the stand-in logind" gdbus introspect --system --dest org.freedesktop.login1 \
+    --object-path /org/freedesktop/login1
+}
+
+# Calls one of the stand-in's test hooks: EmitLock, EmitPrepareForSleep true...
+login1_hook() {
+  gdbus call --system --dest org.freedesktop.login1 --object-path /org/freedesktop/login1 \
+    --method "org.hushpad.TestHooks.$1" "${@:2}" >/dev/null
+}
+login1_logged() { grep -qx -- "$1" "$login1_log" 2>/dev/null; }
 
 # --- the program ---------------------------------------------------------------
 

@@ -16,6 +16,7 @@
 #include "platform/event_tap.h"
 #include "platform/privacy.h"
 #include "platform/screens.h"
+#include "platform/session.h"
 #include "platform/workspace.h"
 
 namespace hushpad::fakes {
@@ -114,6 +115,21 @@ class FakeEventTapFactory final : public EventTapFactory {
   std::vector<std::uint64_t> masks;  // one per attempt, refused ones included
   FakeEventTap* lastTap = nullptr;
   EventTapClient* client = nullptr;
+};
+
+// Records what is held and watched: "holdPowerKeys", "releasePowerKeys",
+// "watch", "unwatch".
+class FakeLoginSession final : public LoginSession {
+ public:
+  void holdPowerKeys() override { calls.emplace_back("holdPowerKeys"); }
+  void releasePowerKeys() override { calls.emplace_back("releasePowerKeys"); }
+  void watchScreenLockers(ScreenLockerListener* l) override {
+    calls.emplace_back(l != nullptr ? "watch" : "unwatch");
+    listener = l;
+  }
+
+  ScreenLockerListener* listener = nullptr;
+  std::vector<std::string> calls;
 };
 
 class FakeScreens final : public Screens {

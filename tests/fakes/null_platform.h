@@ -27,7 +27,8 @@ struct NullPlatform {
             .alerts = alerts,
             .workspace = workspace,
             .privacy = privacy,
-            .mainQueue = mainQueue};
+            .mainQueue = mainQueue,
+            .session = &session};
   }
   Platform platform() {
     return {.application = application,
@@ -54,6 +55,7 @@ struct NullPlatform {
   FakeUserDefaults userDefaults;
   FakeDistributedNotifications notifications;
   FakeMainQueue mainQueue;
+  FakeLoginSession session;
   FakeReviewPrompt reviewPrompt;
 };
 

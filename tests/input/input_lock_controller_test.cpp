@@ -149,6 +149,38 @@ TEST(RefusedLock, WhenKeysWouldLeakOrTheIconCannotBeClicked) {
   }
 }
 
+// While locked the session's power keys are held and screen lockers watched;
+// a lock that could not start holds nothing. A screen locker that starts
+// unlocks at once, without a word even about an unreadable backup, and the
+// owner hears of it; while unlocked it changes nothing.
+TEST(LoginSession, IsHeldWhileLockedAndAScreenLockerAlwaysWins) {
+  InputRig rig;
+  int forcedUnlocks = 0;
+  rig.controller.setForcedUnlockHandler([&] { ++forcedUnlocks; });
+  rig.lockNow();
+  rig.controller.unlock();
+  EXPECT_EQ(rig.session.calls,
+            (Strings{"holdPowerKeys", "watch", "unwatch", "releasePowerKeys"}));
+  rig.eventTaps.lastTap->refuseEnable = true;
+  rig.alerts.answers = {0};
+  rig.controller.lock();
+  EXPECT_EQ(rig.session.calls.size(), 4u);
+
+  rig.eventTaps.lastTap->refuseEnable = false;
+  rig.lockNow();
+  EXPECT_EQ(rig.session.listener, &rig.controller);
+  rig.userDefaults.entries[kGestureBackupDefaultsKey] = Bytes{'['};  // unreadable by now
+  rig.alerts.shown.clear();
+  rig.controller.screenLockerStarting();
+  EXPECT_FALSE(rig.controller.isLocked() || rig.tap().enabled);
+  EXPECT_EQ(rig.session.calls.back(), "releasePowerKeys");
+  EXPECT_EQ(rig.session.listener, nullptr);
+  EXPECT_TRUE(rig.alerts.shown.empty());
+  EXPECT_EQ(forcedUnlocks, 1);
+  rig.controller.screenLockerStarting();
+  EXPECT_EQ(forcedUnlocks, 1);
+}
+
 // Sends both notices the system gives when it switches the tap off; they pass.
 void notifyTapDisabled(InputLockController& controller) {
   for (EventType notice : {kEventTapDisabledByTimeout, kEventTapDisabledByUserInput}) {

@@ -15,6 +15,7 @@
 #include "platform/linux/screens.h"
 #include "platform/linux/status_item.h"
 #include "platform/linux/image.h"
+#include "platform/linux/login_session.h"
 #include "platform/linux/notifications.h"
 #include "platform/linux/privacy.h"
 
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   GSettingsNotifications notifications;
   GLibMainQueue mainQueue;
   NoReviewPrompt reviewPrompt;
+  LogindSession session;
   Platform platform{.application = application,
                     .statusBar = statusBar,
                     .images = images,
@@ -59,7 +61,8 @@ int main(int argc, char** argv) {
                               .alerts = alerts,
                               .workspace = workspace,
                               .privacy = privacy,
-                              .mainQueue = mainQueue},
+                              .mainQueue = mainQueue,
+                              .session = &session},
                     .preferences = preferences,
                     .userDefaults = userDefaults,
                     .notifications = notifications,
