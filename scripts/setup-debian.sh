@@ -9,7 +9,8 @@ packages=(
   build-essential cmake pkg-config
   nlohmann-json3-dev           # backup codec (JSON)
   libgtk-3-dev libcairo2-dev   # tray icon, dialogs, drawing (GSettings comes with GLib)
-  libx11-dev
+  libx11-dev libx11-xcb-dev    # the input grab, one instance per X session
+  libxss-dev libxtst-dev libxi-dev  # seeing a screen locker coming (screen saver, RECORD)
   gsettings-desktop-schemas    # the touchpad settings a lock switches off
 )
 if [[ "${1:-}" == "--tests" ]]; then
@@ -21,6 +22,7 @@ if [[ "${1:-}" == "--tests" ]]; then
     dbus dbus-x11 libglib2.0-bin          # private session and system buses, gsettings, gdbus
     python3-gi gir1.2-glib-2.0            # the stand-in logind of the end-to-end tests
     imagemagick                           # screenshots of the tray icon
+    x11-xserver-utils xscreensaver        # xset's screen saver and a real screen locker
   )
 fi
 

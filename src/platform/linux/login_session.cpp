@@ -3,6 +3,8 @@
 #include <gio/gunixfdlist.h>
 #include <unistd.h>
 
+#include <cstring>
+
 namespace hushpad::linux {
 namespace {
 
@@ -15,6 +17,7 @@ constexpr int kCallTimeoutMs = 2000;
 }  // namespace
 
 LogindSession::~LogindSession() {
+  watchScreenLockers(nullptr);
   releasePowerKeys();
   if (bus_ != nullptr) g_object_unref(bus_);
 }
@@ -50,6 +53,59 @@ void LogindSession::releasePowerKeys() {
   inhibitor_ = -1;
 }
 
-void LogindSession::watchScreenLockers(ScreenLockerListener* listener) { listener_ = listener; }
+void LogindSession::watchScreenLockers(ScreenLockerListener* listener) {
+  if (listener != nullptr && listener_ == nullptr) subscribe();
+  if (listener == nullptr && listener_ != nullptr) unsubscribe();
+  listener_ = listener;
+  x_.watch(listener);
+}
+
+void LogindSession::subscribe() {
+  GDBusConnection* bus = systemBus();
+  if (bus == nullptr) return;
+  if (!sessionPath(bus).empty()) {
+    lockSubscription_ = g_dbus_connection_signal_subscribe(
+        bus, kLogind, "org.freedesktop.login1.Session", "Lock", sessionPath_.c_str(), nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, logindSignal, this, nullptr);
+  }
+  sleepSubscription_ = g_dbus_connection_signal_subscribe(
+      bus, kLogind, kManager, "PrepareForSleep", kManagerPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+      logindSignal, this, nullptr);
+}
+
+void LogindSession::unsubscribe() {
+  for (guint* subscription : {&lockSubscription_, &sleepSubscription_}) {
+    if (*subscription != 0) g_dbus_connection_signal_unsubscribe(bus_, *subscription);
+    *subscription = 0;
+  }
+}
+
+const std::string& LogindSession::sessionPath(GDBusConnection* bus) {
+  if (!sessionPath_.empty()) return sessionPath_;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, kLogind, kManagerPath, kManager, "GetSessionByPID",
+      g_variant_new("(u)", static_cast<guint32>(getpid())), G_VARIANT_TYPE("(o)"),
+      G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
+  if (reply != nullptr) {
+    const gchar* path = nullptr;
+    g_variant_get(reply, "(&o)", &path);
+    sessionPath_ = path;
+    g_variant_unref(reply);
+  }
+  return sessionPath_;
+}
+
+// Lock, or PrepareForSleep(true): lockers lock before the machine sleeps.
+void LogindSession::logindSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                 const gchar* signal, GVariant* parameters, gpointer self) {
+  auto* session = static_cast<LogindSession*>(self);
+  if (std::strcmp(signal, "PrepareForSleep") == 0) {
+    gboolean starting = FALSE;
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(b)"))) return;
+    g_variant_get(parameters, "(b)", &starting);
+    if (!starting) return;
+  }
+  if (session->listener_ != nullptr) session->listener_->screenLockerStarting();
+}
 
 }  // namespace hushpad::linux

@@ -1,17 +1,21 @@
 #pragma once
 // The login session on a Linux desktop: logind's inhibitor for the power,
 // suspend and hibernate keys, which logind reads from the kernel past any X
-// grab. Main thread only; the entry point owns it.
+// grab, and the signs that a screen locker is about to take the screen. Main
+// thread only; the entry point owns it.
 
 #include <gio/gio.h>
 
+#include <string>
+
+#include "platform/linux/screen_lockers.h"
 #include "platform/session.h"
 
 namespace hushpad::linux {
 
 class LogindSession final : public LoginSession {
  public:
-  LogindSession() = default;
+  explicit LogindSession(GdkDisplay* display) : x_(display) {}
   ~LogindSession() override;
   LogindSession(const LogindSession&) = delete;
   LogindSession& operator=(const LogindSession&) = delete;
@@ -21,15 +25,29 @@ class LogindSession final : public LoginSession {
   // (the usual one by default). The kernel closes it with the process.
   void holdPowerKeys() override;
   void releasePowerKeys() override;
+  // logind's Lock signal for this process's session (`loginctl lock-session`,
+  // idle and lid actions, lockers that lock before sleep), its PrepareForSleep
+  // signal, and the X server's signs (XScreenLockerWatch).
   void watchScreenLockers(ScreenLockerListener* listener) override;
 
  private:
+  static void logindSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                           const gchar* signal, GVariant* parameters, gpointer self);
+  void subscribe();
+  void unsubscribe();
+  // This process's session object; empty outside a logind session.
+  const std::string& sessionPath(GDBusConnection* bus);
+
   // Connected on first use; nothing where there is no system bus.
   GDBusConnection* systemBus();
 
   GDBusConnection* bus_ = nullptr;
   int inhibitor_ = -1;
   ScreenLockerListener* listener_ = nullptr;
+  std::string sessionPath_;
+  guint lockSubscription_ = 0;
+  guint sleepSubscription_ = 0;
+  XScreenLockerWatch x_;
 };
 
 }  // namespace hushpad::linux

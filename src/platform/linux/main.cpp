@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   GSettingsNotifications notifications;
   GLibMainQueue mainQueue;
   NoReviewPrompt reviewPrompt;
-  LogindSession session;
+  LogindSession session(gdk_display_get_default());
   Platform platform{.application = application,
                     .statusBar = statusBar,
                     .images = images,

@@ -1,0 +1,143 @@
+#include "platform/linux/screen_lockers.h"
+
+#include <X11/Xlib-xcb.h>
+#include <X11/Xproto.h>
+#include <X11/extensions/XI2proto.h>
+#include <X11/extensions/scrnsaver.h>
+#include <gdk/gdkx.h>
+#include <glib-unix.h>
+#include <xcb/xcb.h>
+
+namespace hushpad::linux {
+
+XScreenLockerWatch::XScreenLockerWatch(GdkDisplay* display)
+    : x_(GDK_DISPLAY_XDISPLAY(display)),
+      ownClient_(xcb_get_setup(XGetXCBConnection(x_))->resource_id_base) {
+  int errorBase = 0;
+  if (!XScreenSaverQueryExtension(x_, &saverEventBase_, &errorBase)) saverEventBase_ = -1;
+  int event = 0;
+  int error = 0;
+  if (!XQueryExtension(x_, "XInputExtension", &inputOpcode_, &event, &error)) inputOpcode_ = -1;
+}
+
+XScreenLockerWatch::~XScreenLockerWatch() { watch(nullptr); }
+
+void XScreenLockerWatch::watch(ScreenLockerListener* listener) {
+  if ((listener != nullptr) == (listener_ != nullptr)) {
+    listener_ = listener;
+    return;
+  }
+  listener_ = listener;
+  const Window root = DefaultRootWindow(x_);
+  if (listener != nullptr) {
+    if (saverEventBase_ >= 0) {
+      XScreenSaverSelectInput(x_, root, ScreenSaverNotifyMask | ScreenSaverCycleMask);
+      gdk_window_add_filter(nullptr, filter, this);
+    }
+    startRecording();
+  } else {
+    if (saverEventBase_ >= 0) {
+      XScreenSaverSelectInput(x_, root, 0);
+      gdk_window_remove_filter(nullptr, filter, this);
+    }
+    stopRecording();
+    if (pendingNotify_ != 0) g_source_remove(pendingNotify_);
+    pendingNotify_ = 0;
+  }
+  XFlush(x_);
+}
+
+GdkFilterReturn XScreenLockerWatch::filter(GdkXEvent* xevent, GdkEvent*, gpointer self) {
+  auto* watch = static_cast<XScreenLockerWatch*>(self);
+  const auto* event = static_cast<const XEvent*>(xevent);
+  if (event->type == watch->saverEventBase_ + ScreenSaverNotify) {
+    const auto* notify = reinterpret_cast<const XScreenSaverNotifyEvent*>(event);
+    if (notify->state == ScreenSaverOn || notify->state == ScreenSaverCycle) {
+      watch->lockerStarting();
+    }
+  }
+  return GDK_FILTER_CONTINUE;
+}
+
+// RECORD wants a connection of its own for the data; the context is made and
+// ended on GDK's.
+void XScreenLockerWatch::startRecording() {
+  int major = 0;
+  int minor = 0;
+  if (!XRecordQueryVersion(x_, &major, &minor)) return;
+  recordData_ = XOpenDisplay(DisplayString(x_));
+  if (recordData_ == nullptr) return;
+  XRecordRange* ranges[2] = {XRecordAllocRange(), XRecordAllocRange()};
+  ranges[0]->core_requests.first = X_GrabPointer;
+  ranges[0]->core_requests.last = X_GrabPointer;
+  ranges[1]->core_requests.first = X_GrabKeyboard;
+  ranges[1]->core_requests.last = X_GrabKeyboard;
+  if (inputOpcode_ >= 0) {
+    ranges[1]->ext_requests.ext_major = {static_cast<unsigned char>(inputOpcode_),
+                                         static_cast<unsigned char>(inputOpcode_)};
+    ranges[1]->ext_requests.ext_minor = {X_XIGrabDevice, X_XIGrabDevice};
+  }
+  XRecordClientSpec clients = XRecordAllClients;
+  context_ = XRecordCreateContext(x_, 0, &clients, 1, ranges, 2);
+  XFree(ranges[0]);
+  XFree(ranges[1]);
+  XSync(x_, False);
+  if (context_ == 0 ||
+      !XRecordEnableContextAsync(recordData_, context_, recorded, reinterpret_cast<XPointer>(this))) {
+    stopRecording();
+    return;
+  }
+  recordSource_ = g_unix_fd_add(ConnectionNumber(recordData_), G_IO_IN, recordReady, this);
+  XRecordProcessReplies(recordData_);
+}
+
+void XScreenLockerWatch::stopRecording() {
+  if (recordSource_ != 0) g_source_remove(recordSource_);
+  recordSource_ = 0;
+  if (context_ != 0) {
+    XRecordDisableContext(x_, context_);
+    XRecordFreeContext(x_, context_);
+    XSync(x_, False);
+  }
+  context_ = 0;
+  if (recordData_ != nullptr) XCloseDisplay(recordData_);
+  recordData_ = nullptr;
+}
+
+gboolean XScreenLockerWatch::recordReady(gint, GIOCondition, gpointer self) {
+  auto* watch = static_cast<XScreenLockerWatch*>(self);
+  XRecordProcessReplies(watch->recordData_);
+  return G_SOURCE_CONTINUE;
+}
+
+// A grab asked for by another client; this program's own are its business.
+void XScreenLockerWatch::recorded(XPointer self, XRecordInterceptData* data) {
+  auto* watch = reinterpret_cast<XScreenLockerWatch*>(self);
+  if (data->category == XRecordFromClient && data->data_len > 0 &&
+      data->id_base != watch->ownClient_) {
+    const unsigned char major = data->data[0];
+    const unsigned char minor = data->data[1];
+    if (major == X_GrabPointer || major == X_GrabKeyboard ||
+        (watch->inputOpcode_ >= 0 && major == watch->inputOpcode_ && minor == X_XIGrabDevice)) {
+      watch->lockerStarting();
+    }
+  }
+  XRecordFreeData(data);
+}
+
+// Told from the main loop, not from inside the filter or RECORD's reply
+// processing, which the listener's unlock ends.
+void XScreenLockerWatch::lockerStarting() {
+  if (pendingNotify_ == 0 && listener_ != nullptr) {
+    pendingNotify_ = g_idle_add_full(G_PRIORITY_HIGH, notifyListener, this, nullptr);
+  }
+}
+
+gboolean XScreenLockerWatch::notifyListener(gpointer self) {
+  auto* watch = static_cast<XScreenLockerWatch*>(self);
+  watch->pendingNotify_ = 0;
+  if (watch->listener_ != nullptr) watch->listener_->screenLockerStarting();
+  return G_SOURCE_REMOVE;
+}
+
+}  // namespace hushpad::linux

@@ -1,0 +1,55 @@
+#pragma once
+// Watching the X server for a screen locker or saver about to take the screen,
+// so that Hushpad's grab never keeps it out. Main thread only; the entry point
+// owns it. Nothing is watched (and nothing wakes the program) until watch() is
+// given a listener.
+//
+// Two signs are watched:
+// - the server's own screen saver turning on or cycling (the MIT-SCREEN-SAVER
+//   extension: `xset s` timers and `xset s activate`, which xss-lock and the
+//   lockers it starts follow);
+// - another client asking for an active grab of the keyboard or pointer
+//   (core GrabKeyboard and GrabPointer, XInput 2 XIGrabDevice), seen through
+//   the RECORD extension: while Hushpad holds the input nothing else can start
+//   a grab from input, so such a request is a locker or saver starting. This is
+//   the only sign xscreensaver gives before it grabs.
+
+#include <X11/Xlib.h>
+#include <X11/extensions/record.h>
+#include <gdk/gdk.h>
+
+#include "platform/session.h"
+
+namespace hushpad::linux {
+
+class XScreenLockerWatch {
+ public:
+  explicit XScreenLockerWatch(GdkDisplay* display);
+  ~XScreenLockerWatch();
+  XScreenLockerWatch(const XScreenLockerWatch&) = delete;
+  XScreenLockerWatch& operator=(const XScreenLockerWatch&) = delete;
+
+  // Starts telling listener (once per start) or, with nullptr, stops.
+  void watch(ScreenLockerListener* listener);
+
+ private:
+  static GdkFilterReturn filter(GdkXEvent* xevent, GdkEvent*, gpointer self);
+  static gboolean recordReady(gint fd, GIOCondition, gpointer self);
+  static void recorded(XPointer self, XRecordInterceptData* data);
+  static gboolean notifyListener(gpointer self);
+  void startRecording();
+  void stopRecording();
+  void lockerStarting();
+
+  Display* x_;
+  int saverEventBase_ = -1;   // -1: the server has no MIT-SCREEN-SAVER
+  int inputOpcode_ = -1;      // XInputExtension's major opcode, if any
+  unsigned long ownClient_;   // this connection's resource-id base
+  Display* recordData_ = nullptr;
+  XRecordContext context_ = 0;
+  guint recordSource_ = 0;
+  guint pendingNotify_ = 0;
+  ScreenLockerListener* listener_ = nullptr;
+};
+
+}  // namespace hushpad::linux
