@@ -23,6 +23,7 @@ if [[ "${1:-}" == "--tests" ]]; then
     python3-gi gir1.2-glib-2.0            # the stand-in logind of the end-to-end tests
     imagemagick                           # screenshots of the tray icon
     x11-xserver-utils xscreensaver        # xset's screen saver and a real screen locker
+    xserver-xorg-core xserver-xorg-video-dummy  # a real X server with two monitors
   )
 fi
 

@@ -59,6 +59,7 @@ trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
   [[ -f "$hushpad_log" ]] && sed 's/^/  hushpad: /' "$hushpad_log" >&2
+  [[ -f "$login1_log" ]] && sed 's/^/  logind: /' "$login1_log" "$work/login1.out" >&2
   exit 1
 }
 
@@ -82,20 +83,37 @@ step() { echo "== $*"; }
 gsettings list-keys "$schema" >/dev/null 2>&1 ||
   fail "the GSettings schema $schema is not installed (gsettings-desktop-schemas)"
 
+# The X server waits for this on its -displayfd, then DISPLAY names it.
+wait_for_display() {
+  wait_for 15 "the X server to report its display number" test -s "$work/display"
+  DISPLAY=:$(head -n 1 "$work/display")
+  export DISPLAY
+}
+
+# start_tray [trayer options]: a tray at the top right of the first monitor, or
+# where the options say.
+start_tray() {
+  trayer --edge top --align right --widthtype request --height 24 --expand false "$@" \
+    >"$work/trayer.log" 2>&1 &
+  helpers+=($!)
+  wait_for 15 "the tray (trayer's panel window)" xdotool search --classname '^panel$'
+}
+
+# start_client [geometry]: xev in its own window, logging what it receives.
+start_client() {
+  stdbuf -oL xev -geometry "${1:-300x200+100+300}" >"$xev_log" 2>&1 &
+  helpers+=($!)
+  wait_for 15 "the test client (xev) to be mapped" grep -q MapNotify "$xev_log"
+}
+
+# One 1024 x 768 screen with a tray and a client.
 start_desktop() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
     >"$work/xvfb.log" 2>&1 &
   helpers+=($!)
-  wait_for 15 "the X server to report its display number" test -s "$work/display"
-  DISPLAY=:$(head -n 1 "$work/display")
-  export DISPLAY
-  trayer --edge top --align right --widthtype request --height 24 --expand false \
-    >"$work/trayer.log" 2>&1 &
-  helpers+=($!)
-  wait_for 15 "the tray (trayer's panel window)" xdotool search --classname '^panel$'
-  stdbuf -oL xev -geometry 300x200+100+300 >"$xev_log" 2>&1 &
-  helpers+=($!)
-  wait_for 15 "the test client (xev) to be mapped" grep -q MapNotify "$xev_log"
+  wait_for_display
+  start_tray
+  start_client
 }
 
 # --- a private system bus with a stand-in logind ----------------------------------
