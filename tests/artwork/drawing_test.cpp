@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "artwork/legibility.h"
 #include "artwork/toolbar_mark.h"
 #include "fakes/fake_app.h"
 #include "platform/cairo/cairo_canvas.h"
@@ -275,6 +276,40 @@ TEST_F(ToolbarRaster, NothingIsDrawnOutsideTheMarksExtent) {
     EXPECT_NEAR(right, maxX(extent), 1 / kScale);
     EXPECT_NEAR(bottom, minY(extent), 1 / kScale);
     EXPECT_NEAR(top, maxY(extent), 1 / kScale);
+  }
+}
+
+}  // namespace
+}  // namespace hushpad
+
+namespace hushpad {
+namespace {
+
+// WCAG's figures, and the colour chosen for a mark on panels of every shade.
+TEST(Legibility, ContrastFollowsWcagAndTheMarkTakesAReadableColour) {
+  const Color white{1, 1, 1, 1};
+  const Color grey{0.5, 0.5, 0.5, 1};
+  const Color themeDark{0.18, 0.20, 0.21, 1};  // Adwaita's text
+  EXPECT_NEAR(contrastRatio(kBlack, white), 21, 1e-9);
+  EXPECT_NEAR(contrastRatio(white, white), 1, 1e-9);
+  EXPECT_NEAR(contrastRatio(grey, white), 3.98, 0.01);
+  struct Case {
+    std::optional<Color> panel;
+    std::vector<Color> preferred;
+    Color chosen;
+  };
+  const std::vector<Case> cases{
+      {white, {themeDark}, themeDark},               // the theme's colour reads on a light panel
+      {kBlack, {themeDark}, white},                  // but not on a dark one
+      {Color{0.2, 0.2, 0.2, 1}, {kBlack, grey}, white},  // nothing preferred reads: the better extreme
+      {grey, {}, kBlack},                            // black reads better than white on mid grey
+      {kBlack, {grey, white}, grey},                 // the first that reads, not the best
+      {std::nullopt, {grey}, grey},                  // no panel known
+      {std::nullopt, {}, kBlack},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases.data());
+    EXPECT_EQ(legibleMarkColor(c.panel, c.preferred), c.chosen);
   }
 }
 

@@ -20,7 +20,8 @@ fi
 
 started_ms=${EPOCHREALTIME/./}
 work=$(mktemp -d "${TMPDIR:-/tmp}/hushpad-e2e.XXXXXX")
-artifacts=${HUSHPAD_E2E_ARTIFACTS:-$work/artifacts}
+# Kept after the run (the work folder is not).
+artifacts=${HUSHPAD_E2E_ARTIFACTS:-${TMPDIR:-/tmp}/hushpad-e2e-artifacts}
 mkdir -p "$artifacts"
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
 export XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
@@ -94,7 +95,7 @@ wait_for_display() {
 # where the options say.
 start_tray() {
   trayer --edge top --align right --widthtype request --height 24 --expand false "$@" \
-    >"$work/trayer.log" 2>&1 &
+    >>"$work/trayer.log" 2>&1 &
   helpers+=($!)
   wait_for 15 "the tray (trayer's panel window)" xdotool search --classname '^panel$'
 }
@@ -108,7 +109,7 @@ start_client() {
 
 # One 1024 x 768 screen with a tray and a client.
 start_desktop() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
     >"$work/xvfb.log" 2>&1 &
   helpers+=($!)
   wait_for_display

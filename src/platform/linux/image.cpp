@@ -52,4 +52,10 @@ GdkRGBA templateColorFor(const std::optional<GdkRGBA>& trayForeground,
   return themeForeground;
 }
 
+Color toColor(const GdkRGBA& rgba) { return {rgba.red, rgba.green, rgba.blue, rgba.alpha}; }
+
+GdkRGBA toGdkRGBA(const Color& color) {
+  return {color.red, color.green, color.blue, color.alpha};
+}
+
 }  // namespace hushpad::linux

@@ -44,4 +44,7 @@ class RecordingImageFactory final : public ImageFactory {
 GdkRGBA templateColorFor(const std::optional<GdkRGBA>& trayForeground,
                          const GdkRGBA& themeForeground);
 
+Color toColor(const GdkRGBA& rgba);
+GdkRGBA toGdkRGBA(const Color& color);
+
 }  // namespace hushpad::linux

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/app_delegate.h"
+#include "artwork/legibility.h"
 #include "platform/linux/alert.h"
 #include "platform/linux/application.h"
 #include "platform/linux/event_tap.h"
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
   }
   MonitorScreens screens(gdk_display_get_default());
   LinuxApplication application;
-  TrayStatusBar statusBar(application, screens);
+  TrayStatusBar statusBar(application, screens, legibleMarkColor);
   RecordingImageFactory images;
   GrabEventTapFactory eventTaps(screens,
                                 [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); });

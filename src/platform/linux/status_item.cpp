@@ -3,6 +3,7 @@
 #include <gdk/gdkx.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -98,9 +99,11 @@ int trayIconPixelSize(int traySize) {
   return best;
 }
 
-TrayStatusButton::TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens)
+TrayStatusButton::TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens,
+                                   MarkColorRule markColor)
     : application_(application),
       screens_(screens),
+      markColor_(std::move(markColor)),
       icon_(gtk_status_icon_new()),
       tray_(trayWidgetOf(icon_)) {
   g_signal_connect(icon_, "button-press-event", G_CALLBACK(pressed), this);
@@ -109,12 +112,14 @@ TrayStatusButton::TrayStatusButton(LinuxApplication& application, const MonitorS
   if (tray_ != nullptr) {
     g_signal_connect_swapped(tray_, "notify::fg-color", G_CALLBACK(lookChanged), this);
     g_signal_connect_swapped(tray_, "style-updated", G_CALLBACK(lookChanged), this);
+    g_signal_connect_after(tray_, "draw", G_CALLBACK(drawn), this);
   }
   missingTrayTimer_ = g_timeout_add_seconds(kTrayWaitSeconds, reportMissingTray, this);
 }
 
 TrayStatusButton::~TrayStatusButton() {
   if (missingTrayTimer_ != 0) g_source_remove(missingTrayTimer_);
+  if (recolourSource_ != 0) g_source_remove(recolourSource_);
   if (tray_ != nullptr) g_signal_handlers_disconnect_by_data(tray_, this);
   g_signal_handlers_disconnect_by_data(icon_, this);
   g_object_unref(icon_);
@@ -194,6 +199,23 @@ gboolean TrayStatusButton::sizeChanged(GtkStatusIcon*, gint, gpointer self) {
 
 void TrayStatusButton::lookChanged(TrayStatusButton* self) { self->render(); }
 
+// What is behind the icon is known only once the tray has shown it: look again
+// after each drawing, and draw anew only if the colour should change.
+void TrayStatusButton::drawn(GtkWidget*, cairo_t*, gpointer self) {
+  auto* button = static_cast<TrayStatusButton*>(self);
+  if (button->recolourSource_ == 0) button->recolourSource_ = g_idle_add(recolour, self);
+}
+
+gboolean TrayStatusButton::recolour(gpointer self) {
+  auto* button = static_cast<TrayStatusButton*>(self);
+  button->recolourSource_ = 0;
+  const GdkRGBA color = button->templateColor();
+  if (!button->renderedColor_ || !gdk_rgba_equal(&*button->renderedColor_, &color)) {
+    button->render();
+  }
+  return G_SOURCE_REMOVE;
+}
+
 gboolean TrayStatusButton::reportMissingTray(gpointer self) {
   auto* button = static_cast<TrayStatusButton*>(self);
   button->missingTrayTimer_ = 0;
@@ -242,22 +264,40 @@ void TrayStatusButton::render() {
   const int size = traySize > 0 ? trayIconPixelSize(traySize)
                                 : static_cast<int>(std::ceil(image_->size().width));
   const int scale = tray_ != nullptr ? gtk_widget_get_scale_factor(tray_) : 1;
-  GdkPixbuf* pixbuf = image_->render(size * scale, templateColor());
+  const GdkRGBA color = templateColor();
+  GdkPixbuf* pixbuf = image_->render(size * scale, color);
   if (pixbuf == nullptr) return;
+  renderedColor_ = color;
   gtk_status_icon_set_from_pixbuf(icon_, pixbuf);
   g_object_unref(pixbuf);
 }
 
+// The tray's announced colour, else the theme's, unless the panel shows that
+// it would not read there.
 GdkRGBA TrayStatusButton::templateColor() const {
   GdkRGBA theme{0, 0, 0, 1};
   if (tray_ == nullptr) return theme;
   gtk_style_context_get_color(gtk_widget_get_style_context(tray_),
                               gtk_widget_get_state_flags(tray_), &theme);
-  return templateColorFor(trayForeground(tray_), theme);
+  const GdkRGBA preferred = templateColorFor(trayForeground(tray_), theme);
+  const std::array<Color, 2> candidates{toColor(preferred), toColor(theme)};
+  return toGdkRGBA(markColor_(panelColor(), candidates));
+}
+
+std::optional<Color> TrayStatusButton::panelColor() const {
+  GdkWindow* window = tray_ != nullptr ? gtk_widget_get_window(tray_) : nullptr;
+  if (window == nullptr || !gdk_window_is_viewable(window)) return std::nullopt;
+  if (gdk_visual_get_depth(gdk_window_get_visual(window)) > 24) return std::nullopt;
+  GdkPixbuf* corner = gdk_pixbuf_get_from_window(window, 0, 0, 1, 1);
+  if (corner == nullptr) return std::nullopt;
+  const guchar* pixel = gdk_pixbuf_read_pixels(corner);
+  const Color color{pixel[0] / 255.0, pixel[1] / 255.0, pixel[2] / 255.0, 1};
+  g_object_unref(corner);
+  return color;
 }
 
 std::unique_ptr<StatusItem> TrayStatusBar::statusItem(double) {
-  auto button = std::make_shared<TrayStatusButton>(application_, screens_);
+  auto button = std::make_shared<TrayStatusButton>(application_, screens_, markColor_);
   newestButton_ = button;
   return std::make_unique<TrayStatusItem>(std::move(button));
 }

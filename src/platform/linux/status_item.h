@@ -4,8 +4,10 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "platform/linux/application.h"
 #include "platform/linux/screens.h"
@@ -18,9 +20,15 @@ namespace hushpad::linux {
 // theme's icon sizes. An image of exactly that size is shown unscaled.
 int trayIconPixelSize(int traySize);
 
+// Chooses the colour of a template mark from the panel's colour behind it (if
+// known) and the colours the tray and the theme would give it, in that order.
+using MarkColorRule =
+    std::function<Color(std::optional<Color> panel, std::span<const Color> preferred)>;
+
 class TrayStatusButton final : public StatusButton {
  public:
-  TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens);
+  TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens,
+                   MarkColorRule markColor);
   ~TrayStatusButton() override;
   TrayStatusButton(const TrayStatusButton&) = delete;
   TrayStatusButton& operator=(const TrayStatusButton&) = delete;
@@ -49,6 +57,12 @@ class TrayStatusButton final : public StatusButton {
   static gboolean released(GtkStatusIcon*, GdkEventButton* event, gpointer self);
   static gboolean sizeChanged(GtkStatusIcon*, gint, gpointer self);
   static void lookChanged(TrayStatusButton* self);
+  static void drawn(GtkWidget*, cairo_t*, gpointer self);
+  static gboolean recolour(gpointer self);
+  // The panel's colour at a corner of the icon, where the mark never draws;
+  // nothing before the icon is on screen, or where a compositor keeps the
+  // panel's pixels from this program.
+  std::optional<Color> panelColor() const;
   static gboolean reportMissingTray(gpointer self);
   bool isOnIcon(double rootX, double rootY) const;
   void sendAction(std::optional<MouseEventType> type);
@@ -58,10 +72,13 @@ class TrayStatusButton final : public StatusButton {
 
   LinuxApplication& application_;
   const MonitorScreens& screens_;
+  MarkColorRule markColor_;
   GtkStatusIcon* icon_;
   GtkWidget* tray_;  // the icon's window in the tray (GTK's own), if found
   guint missingTrayTimer_ = 0;
   std::shared_ptr<RecordedImage> image_;
+  std::optional<GdkRGBA> renderedColor_;  // of the image shown now
+  guint recolourSource_ = 0;
   ActionTarget* target_ = nullptr;
   Action action_ = Action::None;
   std::uint64_t actionMask_ = 0;
@@ -80,8 +97,9 @@ class TrayStatusItem final : public StatusItem {
 
 class TrayStatusBar final : public StatusBar {
  public:
-  TrayStatusBar(LinuxApplication& application, const MonitorScreens& screens)
-      : application_(application), screens_(screens) {}
+  TrayStatusBar(LinuxApplication& application, const MonitorScreens& screens,
+                MarkColorRule markColor)
+      : application_(application), screens_(screens), markColor_(std::move(markColor)) {}
 
   // One tray icon per item; the length is the tray's business.
   std::unique_ptr<StatusItem> statusItem(double length) override;
@@ -91,6 +109,7 @@ class TrayStatusBar final : public StatusBar {
  private:
   LinuxApplication& application_;
   const MonitorScreens& screens_;
+  MarkColorRule markColor_;
   std::weak_ptr<TrayStatusButton> newestButton_;
 };
 
