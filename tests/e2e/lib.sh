@@ -136,6 +136,16 @@ start_login1() {
     --object-path /org/freedesktop/login1
 }
 
+# The usual desktop on a private system bus with the stand-in logind, the
+# user's touchpad settings, and Hushpad started.
+start_desktop_with_logind() {
+  start_system_bus
+  start_login1
+  start_desktop
+  set_user_settings
+  start_hushpad
+}
+
 # Calls one of the stand-in's test hooks: EmitLock, EmitPrepareForSleep true...
 login1_hook() {
   gdbus call --system --dest org.freedesktop.login1 --object-path /org/freedesktop/login1 \

@@ -12,11 +12,7 @@ inhibitions() { grep -cx -- "$inhibit" "$login1_log" 2>/dev/null || true; }
 expect_inhibitions() { [[ $(inhibitions) -eq $1 ]]; }
 
 step "desktop, a private system bus and a stand-in logind"
-start_system_bus
-start_login1
-start_desktop
-set_user_settings
-start_hushpad
+start_desktop_with_logind
 
 step "1. a lock takes the inhibitor, the unlock lets it go"
 lock

@@ -33,11 +33,7 @@ expect_nothing_from() {
 }
 
 step "desktop, a private system bus and a stand-in logind"
-start_system_bus
-start_login1
-start_desktop
-set_user_settings
-start_hushpad
+start_desktop_with_logind
 
 step "1. logind's Lock for this session"
 expect_nothing_from login1_hook EmitLock
