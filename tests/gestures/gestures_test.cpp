@@ -138,6 +138,31 @@ TEST(TrackpadOverridesTable, Has136RowsInTheirOrder) {
                             "TrackpadTwoFingerFromRightEdgeSwipeGesture", true));
   EXPECT_EQ(table[135],
             row("NSGlobalDomain", "AppleEnableMouseSwipeNavigateWithScrolls", true, false));
+  // Every gesture key, spelt as the system spells it: a misspelt one would stay on.
+  const std::vector<std::string> keys{
+      "com.apple.trackpad.threeFingerHorizSwipeGesture",
+      "com.apple.trackpad.threeFingerVertSwipeGesture",
+      "com.apple.trackpad.fourFingerHorizSwipeGesture",
+      "com.apple.trackpad.fourFingerVertSwipeGesture",
+      "com.apple.trackpad.fourFingerPinchSwipeGesture",
+      "com.apple.trackpad.fiveFingerPinchSwipeGesture",
+      "com.apple.trackpad.twoFingerFromRightEdgeSwipeGesture",
+      "com.apple.trackpad.pinchGesture",
+      "com.apple.trackpad.rotateGesture",
+      "com.apple.trackpad.threeFingerTapGesture",
+      "TrackpadFiveFingerPinchGesture",
+      "TrackpadFourFingerHorizSwipeGesture",
+      "TrackpadFourFingerPinchGesture",
+      "TrackpadFourFingerVertSwipeGesture",
+      "TrackpadPinch",
+      "TrackpadRotate",
+      "TrackpadThreeFingerDrag",
+      "TrackpadThreeFingerHorizSwipeGesture",
+      "TrackpadThreeFingerTapGesture",
+      "TrackpadThreeFingerVertSwipeGesture",
+      "TrackpadTwoFingerDoubleTapGesture",
+      "TrackpadTwoFingerFromRightEdgeSwipeGesture"};
+  for (std::size_t i = 0; i < 132; ++i) EXPECT_EQ(table[i].key.key, keys[i / 2 % 22]) << i;
 }
 
 // ---- TrackpadGestureLock
