@@ -3,8 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
-cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DHUSHPAD_BUILD_TESTS=OFF >/dev/null
-cmake --build build/app -j "$(nproc 2>/dev/null || echo 2)"
+cmake --preset app >/dev/null
+cmake --build --preset app -j "$(nproc 2>/dev/null || echo 2)"
 if [[ -z "${DISPLAY:-}" ]]; then
   echo "Hushpad needs an X11 desktop session (DISPLAY is not set)." >&2
   exit 1

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds, and runs every test:
-#   1. unit tests, benchmarks (briefly) and the end-to-end tests in a headless X server;
+#   1. unit tests, benchmarks (briefly) and the end-to-end tests in a headless X server,
+#      then the program alone as scripts/run.sh builds it;
 #   2. the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the backup decoder's libFuzzer target for HUSHPAD_FUZZ_SECONDS (default 60);
 #   4. the macOS compile check, when HUSHPAD_MACOS_SDK names an SDK folder;
@@ -50,6 +51,11 @@ build() {
 if build default; then
   echo "== tests: unit, benchmarks, end-to-end"
   run_ctest default
+fi
+
+# The program as the README's first command builds it (Release, no tests).
+if build app; then
+  passed=$((passed + 1))
 fi
 
 if build asan; then
