@@ -5,16 +5,23 @@
 #include <algorithm>
 
 namespace hushpad::macos {
+namespace {
 
-std::size_t AppKitScreens::copyFrames(std::span<Rect> out) const {
-  // The tap callback may run outside any event's autorelease pool.
+Rect toRect(NSRect rect) {
+  return makeRect(rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+}
+
+// Fills out with rectOf(screen) for the screens, main screen first, as many as
+// fit, and returns how many screens there are. The tap callback may run
+// outside any event's autorelease pool.
+template <typename RectOf>
+std::size_t copyPerScreen(std::span<Rect> out, RectOf rectOf) {
   @autoreleasepool {
     NSArray<NSScreen*>* screens = [NSScreen screens];
     std::size_t copied = 0;
     for (NSScreen* screen in screens) {
       if (copied == out.size()) break;
-      const NSRect frame = screen.frame;
-      out[copied++] = makeRect(frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+      out[copied++] = rectOf(screen);
     }
     return screens.count;
   }
@@ -22,27 +29,28 @@ std::size_t AppKitScreens::copyFrames(std::span<Rect> out) const {
 
 // The areas' own coordinates are not documented to be global ones, so only
 // their sizes are used: the housing spans what they leave of the top edge.
-std::size_t AppKitScreens::copyCameraHousings(std::span<Rect> out) const {
-  @autoreleasepool {
-    NSArray<NSScreen*>* screens = [NSScreen screens];
-    std::size_t copied = 0;
-    for (NSScreen* screen in screens) {
-      if (copied == out.size()) break;
-      Rect housing = kNullRect;
-      if (@available(macOS 12.0, *)) {
-        const NSRect frame = screen.frame;
-        const NSRect left = screen.auxiliaryTopLeftArea;
-        const NSRect right = screen.auxiliaryTopRightArea;
-        const double gap = NSWidth(frame) - NSWidth(left) - NSWidth(right);
-        const double height = std::max(NSHeight(left), NSHeight(right));
-        if (!NSIsEmptyRect(left) && !NSIsEmptyRect(right) && gap > 0 && height > 0) {
-          housing = makeRect(NSMinX(frame) + NSWidth(left), NSMaxY(frame) - height, gap, height);
-        }
-      }
-      out[copied++] = housing;
+Rect cameraHousing(NSScreen* screen) {
+  if (@available(macOS 12.0, *)) {
+    const NSRect frame = screen.frame;
+    const NSRect left = screen.auxiliaryTopLeftArea;
+    const NSRect right = screen.auxiliaryTopRightArea;
+    const double gap = NSWidth(frame) - NSWidth(left) - NSWidth(right);
+    const double height = std::max(NSHeight(left), NSHeight(right));
+    if (!NSIsEmptyRect(left) && !NSIsEmptyRect(right) && gap > 0 && height > 0) {
+      return makeRect(NSMinX(frame) + NSWidth(left), NSMaxY(frame) - height, gap, height);
     }
-    return screens.count;
   }
+  return kNullRect;
+}
+
+}  // namespace
+
+std::size_t AppKitScreens::copyFrames(std::span<Rect> out) const {
+  return copyPerScreen(out, [](NSScreen* screen) { return toRect(screen.frame); });
+}
+
+std::size_t AppKitScreens::copyCameraHousings(std::span<Rect> out) const {
+  return copyPerScreen(out, cameraHousing);
 }
 
 }  // namespace hushpad::macos
