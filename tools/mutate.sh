@@ -27,9 +27,10 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 >"$t
   cmake --build "$build" -j "$(nproc)" >"$tmp/build.log" 2>&1 ||
   { tail -n 30 "$tmp/configure.log" "$tmp/build.log"; echo "mutate: the unbroken code does not build"; exit 1; }
 
-# The names of the failing tests of every unit test executable.
 # The names of the failing tests of every unit test executable; one that ends
-# without a verdict (a crash, an exception) counts as "crashed:NAME".
+# without a verdict (a crash, an exception) counts as "crashed:NAME". A
+# benchmark that fails its own checks (an allocation on the tap's path) counts
+# as "bench:NAME".
 failing_unit_tests() {
   local executable output status
   for executable in "$build"/tests/*_tests; do
@@ -39,6 +40,10 @@ failing_unit_tests() {
     [[ -n "$failed" ]] && echo "$failed"
     ((status != 0)) && [[ -z "$failed" ]] && echo "crashed:$(basename "$executable")"
   done | sort -u
+  for executable in "$build"/bench/*_bench; do
+    [[ -x "$executable" ]] || continue
+    "$executable" --benchmark_min_time=0.001 >/dev/null 2>&1 || echo "bench:$(basename "$executable")"
+  done
 }
 
 failing_e2e_tests() {

@@ -5,40 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "input_rig.h"
 
 namespace hushpad {
 namespace {
 
 using namespace inputtest;
-using Alerts = std::vector<AlertContent>;
 using Bools = std::vector<bool>;
 using Strings = std::vector<std::string>;
-
-const std::string kPane = "x-apple.systempreferences:com.apple.preference.security?Privacy_";
-const std::string kAccessibilityPane = kPane + "Accessibility";
-
-AlertContent permissionsAlert(std::string title) {
-  return {std::move(title),
-          "Hushpad needs both Accessibility and Input Monitoring to block keyboard, clicks, "
-          "scrolls, and gestures. Enable the missing permission, then quit and reopen Hushpad if "
-          "macOS does not apply it immediately.",
-          {"Open Input Monitoring", "Open Accessibility", "Cancel"}};
-}
-const AlertContent kTapRefused{
-    "Hushpad needs input permissions",
-    "macOS blocked the event tap. Open System Settings and allow this app under Privacy & "
-    "Security -> Accessibility and Input Monitoring, then relaunch it.",
-    {"Open Settings", "Cancel"}};
-const AlertContent kInputHeldElsewhere{
-    "Hushpad could not lock the input",
-    "Another application is holding the keyboard or the pointer. Try again in a moment.",
-    {"OK"}};
 
 class LockTest : public ::testing::Test, protected InputRig {};
 
@@ -47,105 +21,116 @@ class LockTest : public ::testing::Test, protected InputRig {};
 TEST_F(LockTest, LockAndUnlockRunOnceEachAndReuseTheTap) {
   controller.lock();
   EXPECT_TRUE(controller.isLocked());
-  EXPECT_EQ(eventTaps.masks, (std::vector<std::uint64_t>{0x65EE5C5CDE}));
-  EXPECT_EQ(eventTaps.client, &controller);
+  EXPECT_EQ(masks, (std::vector<std::uint64_t>{0x65EE5C5CDE}));
+  EXPECT_EQ(client, &controller);
   EXPECT_EQ(tap().enableCalls, (Bools{false, true}));
   EXPECT_TRUE(gesturesOff());
-  const auto calls = [&] { return std::pair(privacy.calls, gestureCalls()); };
-  const auto locked = calls();
+  const fakes::CallLog locked = log;
   controller.lock();
-  EXPECT_EQ(calls(), locked);
+  EXPECT_EQ(log, locked);
 
   controller.unlock();
   EXPECT_FALSE(controller.isLocked());
   EXPECT_FALSE(tap().enabled);
   EXPECT_TRUE(gesturesRestored());
-  const auto unlocked = calls();
+  const fakes::CallLog unlocked = log;
   controller.unlock();
-  EXPECT_EQ(calls(), unlocked);
+  EXPECT_EQ(log, unlocked);
 
   lockNow();
-  EXPECT_EQ(eventTaps.masks.size(), 1u);
+  EXPECT_EQ(masks.size(), 1u);
   EXPECT_EQ(tap().enableCalls, (Bools{false, true, false, true}));
-  EXPECT_TRUE(alerts.shown.empty());
+  EXPECT_TRUE(alerts.empty());
 }
 
-// Three refused attempts, answered Cancel, dismissed and Open Settings: only the
-// last opens a pane, the Accessibility one.
-TEST_F(LockTest, RefusedTapShowsItsAlertLeavesTheGesturesAndTheNextLockTriesAgain) {
-  eventTaps.refuseCreation = true;
-  alerts.answers = {1, std::nullopt, 0};
-  for (int i = 0; i < 3; ++i) controller.lock();
-  EXPECT_FALSE(controller.isLocked() || controller.hasEventTap());
-  EXPECT_EQ(alerts.shown, (Alerts{kTapRefused, kTapRefused, kTapRefused}));
-  EXPECT_EQ(workspace.opened, Strings{kAccessibilityPane});
-  EXPECT_TRUE(gestureCalls().empty());
-  eventTaps.refuseCreation = false;
-  controller.lock();
-  EXPECT_TRUE(controller.isLocked());
+// What stands in the way of a lock, a letter each: Accessibility missing (a)
+// or granted at the prompt (A), Input Monitoring missing (m) or granted at the
+// request (M), secure keyboard entry (s), the icon hidden (h), out of its
+// window (w), pushed off screen (o) or behind the camera housing (c), the tap
+// refused (r), made without key events (k), or unable to start because the
+// input is held elsewhere (e); or a session that cannot be held at all (W).
+void standInTheWay(InputRig& rig, const std::string& causes) {
+  for (const char c : causes) {
+    if (c == 'a') rig.access.accessibilityTrusted = false;
+    if (c == 'A') rig.accessibilityAfterPrompt = true;
+    if (c == 'm') rig.access.inputMonitoringGranted = false;
+    if (c == 'M') rig.inputMonitoringAfterRequest = true;
+    if (c == 's') rig.access.secureKeyboardEntry = true;
+    if (c == 'h') rig.button->visible = false;
+    if (c == 'w') rig.button->inWindow = false;
+    if (c == 'o') rig.button->frame = makeRect(-30, 876, 24, 24);
+    if (c == 'c') rig.housings = {makeRect(1010, 868, 200, 32)};
+    if (c == 'r') rig.refuseCreation = true;
+    if (c == 'k') rig.eventsOfInterest = ~(std::uint64_t{1} << kKeyDown);
+    if (c == 'e') rig.refuseEnable = true;
+    if (c == 'W') rig.access.sessionCanBeHeld = false;
+  }
 }
 
-TEST_F(LockTest, TapThatCannotStartRollsTheLockBackUntilTheInputIsFree) {
-  eventTaps.refuseEnable = true;
-  controller.lock();
-  EXPECT_FALSE(controller.isLocked());
-  EXPECT_EQ(tap().enableCalls, (Bools{false, true, false}));
-  EXPECT_TRUE(gesturesRestored());
-  EXPECT_EQ(fakes::count(gestureCalls(), "post "), 8u);  // switched off, then back on
-  EXPECT_EQ(alerts.shown, Alerts{kInputHeldElsewhere});
-  EXPECT_TRUE(workspace.opened.empty());
-  EXPECT_TRUE(mainQueue.pending.empty());
-  tap().refuseEnable = false;
-  controller.lock();
-  EXPECT_TRUE(controller.isLocked());
-  EXPECT_TRUE(gesturesOff());
-}
-
-// Locks refused before anything changes: secure keyboard entry on, an icon
-// that cannot be clicked, a tap that would not see every blocked type. Once
-// the cause is gone the next lock goes through (with a new tap where the last
-// was short of types).
-TEST(RefusedLock, WhenKeysWouldLeakOrTheIconCannotBeClicked) {
-  const std::string hidden = "Hushpad's icon is hidden";
-  const std::string privacy = "Hushpad needs input permissions";
+// A refused lock changes nothing and says why; the system is asked first for
+// the privileges that are missing, and the alert's answer may open a privacy
+// pane. A tap that cannot start has the gestures switched back on. Once the
+// cause is gone the next lock of the same controller goes through, with a new
+// tap unless the last one only failed to start.
+TEST(RefusedLock, ChangesNothingSaysWhyAndTheNextLockGoesThrough) {
+  const std::string pane = "x-apple.systempreferences:com.apple.preference.security?Privacy_";
+  const std::string grants = " [Open Input Monitoring] [Open Accessibility] [Cancel]";
+  const std::string accessibility = "Hushpad needs Accessibility" + grants;
+  const std::string hidden = "Hushpad's icon is hidden [OK]";
+  const std::string tapRefused = "Hushpad needs input permissions [Open Settings] [Cancel]";
+  const Strings prompt{"promptForAccessibility"};
+  const Strings both{"promptForAccessibility", "requestInputMonitoring"};
   struct Case {
-    const char* name;
-    void (*cause)(InputRig&);
-    std::string title;
-    std::size_t tapsMade;
+    std::string causes;
+    std::string alert;  // its title and buttons; empty: the lock goes through
+    Strings requests = {};
+    std::optional<std::size_t> answer = std::nullopt;  // the button; nothing: dismissed
+    Strings panes = {};
+    std::size_t taps = 0;  // made before the alert
   };
+  // clang-format off
   const std::vector<Case> cases{
-      {"secure keyboard entry", [](InputRig& r) { r.privacy.secureKeyboardEntry = true; },
-       "Hushpad cannot lock the keyboard right now", 0},
-      {"item hidden", [](InputRig& r) { r.button->visible = false; }, hidden, 0},
-      {"no window", [](InputRig& r) { r.button->inWindow = false; }, hidden, 0},
-      {"pushed off screen", [](InputRig& r) { r.button->frame = makeRect(-30, 876, 24, 24); },
-       hidden, 0},
-      {"behind the camera housing",
-       [](InputRig& r) { r.screens.housings = {makeRect(1010, 868, 200, 32)}; }, hidden, 0},
-      {"a tap without key events",
-       [](InputRig& r) { r.eventTaps.eventsOfInterest = ~(std::uint64_t{1} << kKeyDown); }, privacy,
-       1},
-  };
+      {"a", accessibility, prompt},
+      {"m", "Hushpad needs Input Monitoring" + grants, {"requestInputMonitoring"}},
+      {"am", "Hushpad needs Accessibility and Input Monitoring" + grants, both},
+      {"aA", "", prompt}, {"amAM", "", both},
+      {"amA", "Hushpad needs Input Monitoring" + grants, both},
+      {"a", accessibility, prompt, 0, {pane + "ListenEvent"}},
+      {"a", accessibility, prompt, 1, {pane + "Accessibility"}},
+      {"a", accessibility, prompt, 2}, {"a", accessibility, prompt, 7},  // Cancel, and no button
+      {"amW", "Hushpad cannot lock the input here [OK]"},  // asks for nothing
+      {"s", "Hushpad cannot lock the keyboard right now [OK]"},
+      {"h", hidden}, {"w", hidden}, {"o", hidden}, {"c", hidden},
+      {"r", tapRefused, {}, 0, {pane + "Accessibility"}, 1}, {"r", tapRefused, {}, 1, {}, 1},
+      {"k", tapRefused, {}, std::nullopt, {}, 1},
+      {"e", "Hushpad could not lock the input [OK]", {}, std::nullopt, {}, 1}};
+  // clang-format on
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.causes + " answered " + std::to_string(c.answer.value_or(99)));
     InputRig rig;
-    c.cause(rig);
+    standInTheWay(rig, c.causes);
+    rig.answers = {c.answer};
     rig.controller.lock();
-    EXPECT_FALSE(rig.controller.isLocked());
-    ASSERT_EQ(rig.alerts.shown.size(), 1u);
-    EXPECT_EQ(rig.alerts.shown[0].title, c.title);
-    EXPECT_EQ(rig.eventTaps.masks.size(), c.tapsMade);
-    EXPECT_TRUE(rig.gestureCalls().empty());
+    EXPECT_EQ(rig.controller.isLocked(), c.alert.empty());
+    EXPECT_EQ(rig.alertTitles(), c.alert.empty() ? Strings{} : Strings{c.alert});
+    Strings asked = fakes::linesOf(rig.log, "prompt"), later = fakes::linesOf(rig.log, "requestI");
+    asked.insert(asked.end(), later.begin(), later.end());
+    EXPECT_EQ(asked, c.requests);
+    EXPECT_EQ(rig.opened, c.panes);
+    if (c.alert.empty()) continue;
+    EXPECT_EQ(rig.masks.size(), c.taps);
+    const bool rolledBack = rig.gesturesRestored() && fakes::count(rig.log, "post ") == 8;
+    EXPECT_TRUE(c.causes == "e" ? rolledBack : rig.gesturesUntouched());
 
-    // The same controller once the cause is gone.
-    rig.privacy.secureKeyboardEntry = false;
+    rig.access = fakes::NullPlatform().access;
     rig.button->visible = rig.button->inWindow = true;
     rig.button->frame = kButtonFrame;
-    rig.screens.housings.clear();
-    rig.eventTaps.eventsOfInterest = ~std::uint64_t{0};
+    rig.housings.clear();
+    rig.eventsOfInterest = ~std::uint64_t{0};
+    rig.refuseCreation = false;
+    if (c.causes == "e") rig.lastTap->refuseEnable = false;  // the only tap kept
     rig.lockNow();
-    EXPECT_EQ(rig.eventTaps.masks.size(), c.tapsMade + 1);
+    EXPECT_EQ(rig.masks.size(), c.taps + (c.causes == "e" ? 0 : 1));
   }
 }
 
@@ -153,31 +138,32 @@ TEST(RefusedLock, WhenKeysWouldLeakOrTheIconCannotBeClicked) {
 // a lock that could not start holds nothing. A screen locker that starts
 // unlocks at once, without a word even about an unreadable backup, and the
 // owner hears of it; while unlocked it changes nothing.
-TEST(LoginSession, IsHeldWhileLockedAndAScreenLockerAlwaysWins) {
-  InputRig rig;
-  int forcedUnlocks = 0;
-  rig.controller.setForcedUnlockHandler([&] { ++forcedUnlocks; });
-  rig.lockNow();
-  rig.controller.unlock();
-  EXPECT_EQ(rig.session.calls,
-            (Strings{"holdPowerKeys", "watch", "unwatch", "releasePowerKeys"}));
-  rig.eventTaps.lastTap->refuseEnable = true;
-  rig.alerts.answers = {0};
-  rig.controller.lock();
-  EXPECT_EQ(rig.session.calls.size(), 4u);
+TEST_F(LockTest, SessionIsHeldWhileLockedAndAScreenLockerAlwaysWins) {
+  const auto sessionCalls = [&] {
+    Strings calls = log;
+    std::erase_if(calls, [](auto& c) { return !c.ends_with("watch") && !c.ends_with("Keys"); });
+    return calls;
+  };
+  lockNow();
+  controller.unlock();
+  EXPECT_EQ(sessionCalls(), (Strings{"holdPowerKeys", "watch", "unwatch", "releasePowerKeys"}));
+  lastTap->refuseEnable = true;
+  answers = {0};
+  controller.lock();
+  EXPECT_EQ(sessionCalls().size(), 4u);
 
-  rig.eventTaps.lastTap->refuseEnable = false;
-  rig.lockNow();
-  EXPECT_EQ(rig.session.listener, &rig.controller);
-  rig.userDefaults.entries[kGestureBackupDefaultsKey] = Bytes{'['};  // unreadable by now
-  rig.alerts.shown.clear();
-  rig.controller.screenLockerStarting();
-  EXPECT_FALSE(rig.controller.isLocked() || rig.tap().enabled);
-  EXPECT_EQ(rig.session.calls.back(), "releasePowerKeys");
-  EXPECT_EQ(rig.session.listener, nullptr);
-  EXPECT_TRUE(rig.alerts.shown.empty());
+  lastTap->refuseEnable = false;
+  lockNow();
+  EXPECT_EQ(listener, &controller);
+  entries[kGestureBackupDefaultsKey] = Bytes{'['};  // unreadable by now
+  alerts.clear();
+  controller.screenLockerStarting();
+  EXPECT_FALSE(controller.isLocked() || tap().enabled);
+  EXPECT_EQ(sessionCalls().back(), "releasePowerKeys");
+  EXPECT_EQ(listener, nullptr);
+  EXPECT_TRUE(alerts.empty());
   EXPECT_EQ(forcedUnlocks, 1);
-  rig.controller.screenLockerStarting();
+  controller.screenLockerStarting();
   EXPECT_EQ(forcedUnlocks, 1);
 }
 
@@ -188,41 +174,39 @@ void notifyTapDisabled(InputLockController& controller) {
   }
 }
 
-TEST_F(LockTest, DisabledTapGoesBackOnAtOnceOnlyWhileLocked) {
-  notifyTapDisabled(controller);  // no tap yet
-  lockNow();
-  notifyTapDisabled(controller);
-  EXPECT_EQ(tap().enableCalls, (Bools{false, true, true, true}));
-  controller.unlock();
-  notifyTapDisabled(controller);
-  EXPECT_EQ(tap().enableCalls, (Bools{false, true, true, true, false}));
-  EXPECT_TRUE(mainQueue.pending.empty());
-}
-
+// When the system switches the tap off, it goes straight back on while locked.
 // With Accessibility gone, or a tap that will not go back on, the lock no longer
 // holds: the controller unlocks on the next main-loop pass, once however many
-// notices came, and tells its owner; not if the user unlocked first.
+// notices came, and tells its owner; not if the user unlocked first. Unlocked,
+// or before any tap, the notices change nothing.
 TEST(ForcedUnlock, FollowsLostAccessibilityOrATapThatStaysOff) {
-  for (const auto& [tapStaysOff, userUnlocksFirst] :
-       {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}}) {
-    SCOPED_TRACE(::testing::Message() << tapStaysOff << userUnlocksFirst);
+  struct Case {
+    bool accessibility, tapStaysOff, userUnlocksFirst;
+  };
+  for (const Case c : {Case{true, false, false}, Case{false, false, false}, Case{true, true, false},
+                       Case{false, false, true}}) {
+    SCOPED_TRACE(::testing::Message() << c.accessibility << c.tapStaysOff << c.userUnlocksFirst);
     InputRig rig;
-    int forcedUnlocks = 0;
-    rig.controller.setForcedUnlockHandler([&] { ++forcedUnlocks; });
+    notifyTapDisabled(rig.controller);
     rig.lockNow();
-    rig.privacy.accessibilityTrusted = tapStaysOff;
-    rig.tap().refuseEnable = tapStaysOff;
+    rig.access.accessibilityTrusted = c.accessibility;
+    rig.tap().refuseEnable = c.tapStaysOff;
     notifyTapDisabled(rig.controller);
     notifyTapDisabled(rig.controller);
-    const bool retried = tapStaysOff;  // only while Accessibility holds
-    EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, retried, retried, retried, retried}));
+    const bool on = c.accessibility;  // put back on only while Accessibility holds
+    EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, on, on, on, on}));
     EXPECT_TRUE(rig.controller.isLocked());
 
-    if (userUnlocksFirst) rig.controller.unlock();
-    rig.mainQueue.runPending();
-    EXPECT_FALSE(rig.controller.isLocked() || rig.tap().enabled);
-    EXPECT_TRUE(rig.gesturesRestored());
-    EXPECT_EQ(forcedUnlocks, userUnlocksFirst ? 0 : 1);
+    if (c.userUnlocksFirst) rig.controller.unlock();
+    rig.runPending();
+    const bool holds = c.accessibility && !c.tapStaysOff && !c.userUnlocksFirst;
+    EXPECT_EQ(rig.controller.isLocked() || rig.tap().enabled, holds);
+    EXPECT_EQ(rig.gesturesRestored(), !holds);
+    EXPECT_EQ(rig.forcedUnlocks, holds || c.userUnlocksFirst ? 0 : 1);
+    rig.controller.unlock();
+    const Bools calls = rig.tap().enableCalls;
+    notifyTapDisabled(rig.controller);
+    EXPECT_EQ(rig.tap().enableCalls, calls);
   }
 }
 
@@ -253,82 +237,26 @@ TEST_F(Verdicts, OnlyPointerEventsNearTheButtonAndUnblockedTypesPass) {
   for (EventType type = 0; type < 64; ++type) EXPECT_EQ(verdict(type, kFarAway), TapVerdict::Pass);
 }
 
-// Without a button on screen the menu-bar strips let clicks through; the
-// screens are asked for each event and cut to the first 32.
-TEST_F(Verdicts, WithoutAButtonOnScreenTheMenuBarStripsLetClicksThrough) {
-  button->inWindow = false;
-  EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::PassToStatusItem);
-  EXPECT_EQ(verdict(kLeftMouseDown, kFarAway), TapVerdict::Swallow);
-  button.reset();
-  EXPECT_EQ(verdict(kScrollWheel, kInTheStrip), TapVerdict::PassToStatusItem);
-  EXPECT_EQ(verdict(kKeyDown, kInTheStrip), TapVerdict::Swallow);
-  screens.frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
-  screens.frames.push_back(kMainScreen);
+// A button that is out of its window, covered, behind the camera housing or
+// gone while locked counts as no button: the menu-bar strips let clicks and
+// scrolls through instead. The screens are asked for each event and cut to the
+// first 32.
+TEST_F(Verdicts, WithoutAReachableButtonTheMenuBarStripsLetClicksThrough) {
+  for (int way = 0; way < 4; ++way) {
+    button->inWindow = way != 0;
+    button->visible = way != 1;
+    housings = {way == 2 ? makeRect(990, 870, 100, 30) : kNullRect};
+    if (way == 3) button.reset();
+    EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::PassToStatusItem) << way;
+    EXPECT_EQ(verdict(kScrollWheel, kInTheStrip), TapVerdict::PassToStatusItem) << way;
+    EXPECT_EQ(verdict(kLeftMouseDown, kFarAway), TapVerdict::Swallow) << way;
+    EXPECT_EQ(verdict(kKeyDown, kInTheStrip), TapVerdict::Swallow) << way;
+  }
+  frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
+  frames.push_back(kMainScreen);
   EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::Swallow);
-  screens.frames.clear();
+  frames.clear();
   EXPECT_EQ(verdict(kLeftMouseDown, kOnButton), TapVerdict::Swallow);
-}
-
-// A button that stops being reachable while locked (covered, moved behind the
-// camera housing) counts as no button: the strips decide.
-TEST_F(Verdicts, AnUnreachableButtonGivesWayToTheStrips) {
-  for (const bool covered : {true, false}) {
-    button->visible = !covered;
-    screens.housings = {covered ? kNullRect : makeRect(990, 870, 100, 30)};
-    EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::PassToStatusItem);
-  }
-}
-
-// ---- The privilege checks before each lock: the system's prompts, the alert
-// and the privacy panes its buttons open.
-
-struct GrantCase {
-  bool accessibility;
-  bool inputMonitoring;
-  std::optional<bool> accessibilityAfterPrompt;
-  std::optional<bool> inputMonitoringAfterRequest;
-  Strings requests;                  // what the system is asked for, in order
-  std::optional<std::string> title;  // of the permissions alert; nothing: no alert, locked
-  std::optional<std::size_t> answer = std::nullopt;  // the alert's button; nothing: dismissed
-  Strings panes = {};
-};
-
-TEST(PermissionCheck, PromptsForWhatIsMissingAndAlertsAndStaysUnlockedIfStillMissing) {
-  const Strings both{"promptForAccessibility", "requestInputMonitoring"};
-  const Strings accessibility{"promptForAccessibility"};
-  const std::string needsAccessibility = "Hushpad needs Accessibility";
-  const std::vector<GrantCase> cases{
-      {true, true, {}, {}, {}, std::nullopt},
-      {false, true, {}, {}, accessibility, needsAccessibility},
-      {true, false, {}, {}, {"requestInputMonitoring"}, "Hushpad needs Input Monitoring"},
-      {false, false, {}, {}, both, "Hushpad needs Accessibility and Input Monitoring"},
-      {false, true, true, {}, accessibility, std::nullopt},
-      {false, false, true, true, both, std::nullopt},
-      {false, false, true, {}, both, "Hushpad needs Input Monitoring"},
-      // Whatever is missing, each button opens its own pane.
-      {false, true, {}, {}, accessibility, needsAccessibility, 0, {kPane + "ListenEvent"}},
-      {false, true, {}, {}, accessibility, needsAccessibility, 1, {kAccessibilityPane}},
-      {false, true, {}, {}, accessibility, needsAccessibility, 2},  // Cancel
-      {false, true, {}, {}, accessibility, needsAccessibility, 7},
-  };
-  for (const GrantCase& c : cases) {
-    SCOPED_TRACE(&c - cases.data());
-    InputRig rig;
-    rig.privacy.accessibilityTrusted = c.accessibility;
-    rig.privacy.inputMonitoringGranted = c.inputMonitoring;
-    rig.privacy.accessibilityAfterPrompt = c.accessibilityAfterPrompt;
-    rig.privacy.inputMonitoringAfterRequest = c.inputMonitoringAfterRequest;
-    rig.alerts.answers = {c.answer};
-
-    rig.controller.lock();
-    EXPECT_EQ(rig.controller.isLocked(), !c.title);
-    std::erase_if(rig.privacy.calls,
-                  [](const std::string& call) { return call == "inputAccess"; });
-    EXPECT_EQ(rig.privacy.calls, c.requests);
-    EXPECT_EQ(rig.alerts.shown, c.title ? Alerts{permissionsAlert(*c.title)} : Alerts{});
-    EXPECT_EQ(rig.workspace.opened, c.panes);
-    EXPECT_EQ(rig.eventTaps.masks.empty(), c.title.has_value()) << "no tap before the grants";
-  }
 }
 
 }  // namespace

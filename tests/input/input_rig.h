@@ -1,10 +1,12 @@
 #pragma once
-// An input lock controller over in-memory services, with a real gesture lock
-// over an in-memory preference store, and the numbers the tests speak in.
+// An input lock controller over the null platform, with a real gesture lock
+// over its preferences, and the numbers the tests speak in.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "fakes/null_platform.h"
@@ -13,14 +15,10 @@
 
 namespace hushpad::inputtest {
 
-// Core Graphics event type numbers.
-inline constexpr EventType kLeftMouseDown = 1;
-inline constexpr EventType kKeyDown = 10;
-inline constexpr EventType kScrollWheel = 22;
+inline constexpr EventType kLeftMouseDown = 1, kKeyDown = 10, kScrollWheel = 22;  // Core Graphics
 
 // A 1440 x 900 main screen; event locations run downward from its top left.
-inline constexpr double kScreenWidth = 1440;
-inline constexpr double kScreenHeight = 900;
+inline constexpr double kScreenWidth = 1440, kScreenHeight = 900;
 inline constexpr Rect kMainScreen = makeRect(0, 0, kScreenWidth, kScreenHeight);
 // The status button: 24 x 24 points at the top of the main screen, spanning
 // x 1000..1024 and, as event locations, y 0..24.
@@ -40,13 +38,14 @@ inline std::vector<Rect> screensSideBySide(int count) {
 inline const PreferenceKey kThreeFingerDrag{"com.apple.AppleMultitouchTrackpad",
                                             "TrackpadThreeFingerDrag", false};
 
-// The null platform's fakes under a lone controller.
+// The null platform under a lone controller.
 struct InputRig : fakes::NullPlatform {
   InputRig() {
-    screens.frames = {kMainScreen};
+    frames = {kMainScreen};
     button->frame = kButtonFrame;
-    preferences.put(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag), true);
+    put(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag), true);
     controller.statusButton = button;
+    controller.setForcedUnlockHandler([this] { ++forcedUnlocks; });
   }
 
   // Locks with every service willing; throws if that did not lock.
@@ -55,28 +54,23 @@ struct InputRig : fakes::NullPlatform {
     if (!controller.isLocked()) throw std::logic_error("the rig did not lock");
   }
 
-  // Whether the gesture preference holds its disabled value with the backup
-  // stored, or the user's value with the backup gone.
-  bool gesturesOff() const { return gestures(std::int64_t{0}, true); }
-  bool gesturesRestored() const { return gestures(true, false); }
-  bool gestures(PreferenceValue value, bool withBackup) const {
-    return userDefaults.entries.contains(kGestureBackupDefaultsKey) == withBackup &&
-           preferences.value(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag)) == value;
+  // Whether nothing but the privileges was asked: the gesture lock's stores untouched.
+  bool gesturesUntouched() const {
+    return std::ranges::all_of(log, [](const std::string& line) {
+      return line == "inputAccess" || line.starts_with("prompt") || line.starts_with("request");
+    });
   }
-  // Every call on the gesture lock's stores and notifications.
-  const fakes::CallLog& gestureCalls() const { return *preferences.log; }
 
-  fakes::FakeEventTap& tap() { return *eventTaps.lastTap; }
+  fakes::FakeEventTap& tap() { return *lastTap; }
+  int forcedUnlocks = 0;  // the controller gave up the lock by itself
 
-  std::shared_ptr<fakes::FakeStatusButton> button = std::make_shared<fakes::FakeStatusButton>();
   InputLockController controller{
       inputServices(), PlatformWording{},
       std::make_unique<TrackpadGestureLock>(
           kGestureBackupDefaultsKey,
-          std::vector<PreferenceOverride>{{kThreeFingerDrag, std::int64_t{0}}}, preferences,
-          userDefaults, notifications),
-      std::make_unique<InputPermissionController>(privacy, alerts, workspace),
-      defaultBlockedEventTypes()};
+          std::vector<PreferenceOverride>{{kThreeFingerDrag, std::int64_t{0}}}, *this, *this,
+          *this),
+      std::make_unique<InputPermissionController>(*this, *this, *this), defaultBlockedEventTypes()};
 };
 
 }  // namespace hushpad::inputtest

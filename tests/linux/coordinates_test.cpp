@@ -10,15 +10,13 @@ namespace {
 // GDK places monitors from the top left of the X screen, y downward; the
 // program's screens run up from the primary monitor's bottom left, its event
 // locations down from the primary's top left.
-struct Conversion {
-  const char* what;
-  PixelRect monitor;
-  PixelRect primary;
-  Rect screen;
-  Point topLeft;  // the monitor's top-left pixel as an event location
-};
-
 TEST(Coordinates, AreMeasuredFromThePrimaryMonitor) {
+  struct Conversion {
+    const char* what;
+    PixelRect monitor, primary;
+    Rect screen;
+    Point topLeft;  // the monitor's top-left pixel as an event location
+  };
   constexpr PixelRect kPrimary{0, 0, 1920, 1080};
   constexpr PixelRect kRight{1280, 0, 1920, 1080};
   constexpr PixelRect kLowRight{1280, 1024, 1920, 1080};
