@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <memory>
 
 #include "temp_dir.h"
 
@@ -33,41 +34,36 @@ class GSettingsStoreTest : public ::testing::Test {
     gint status = -1;
     ASSERT_TRUE(g_spawn_command_line_sync(compile.c_str(), nullptr, nullptr, &status, nullptr));
     ASSERT_EQ(status, 0);
-    schemas =
-        g_settings_schema_source_new_from_directory(temp.path().c_str(), nullptr, FALSE, nullptr);
+    schemas.reset(
+        g_settings_schema_source_new_from_directory(temp.path().c_str(), nullptr, FALSE, nullptr));
     ASSERT_NE(schemas, nullptr);
-    backend = g_memory_settings_backend_new();
-    store.emplace(schemas, backend);
-    GSettingsSchema* schema = g_settings_schema_source_lookup(schemas, kTestSchema, FALSE);
-    direct = g_settings_new_full(schema, backend, nullptr);
+    store.emplace(schemas.get(), backend.get());
+    GSettingsSchema* schema = g_settings_schema_source_lookup(schemas.get(), kTestSchema, FALSE);
+    direct.reset(g_settings_new_full(schema, backend.get(), nullptr));
     g_settings_schema_unref(schema);
-  }
-
-  void TearDown() override {
-    store.reset();
-    if (direct != nullptr) g_object_unref(direct);
-    if (backend != nullptr) g_object_unref(backend);
-    if (schemas != nullptr) g_settings_schema_source_unref(schemas);
   }
 
   // The user's own value of a test key, read around the store, in GVariant text.
   std::string userValue(const char* key) {
-    g_autoptr(GVariant) value = g_settings_get_user_value(direct, key);
+    g_autoptr(GVariant) value = g_settings_get_user_value(direct.get(), key);
     if (value == nullptr) return "unset";
     g_autofree gchar* text = g_variant_print(value, TRUE);
     return text;
   }
 
+  // Released in reverse: the store before what it uses.
   testing::TempDir temp;
-  GSettingsSchemaSource* schemas = nullptr;
-  GSettingsBackend* backend = nullptr;
-  GSettings* direct = nullptr;
+  std::unique_ptr<GSettingsSchemaSource, void (*)(GSettingsSchemaSource*)> schemas{
+      nullptr, g_settings_schema_source_unref};
+  std::unique_ptr<GSettingsBackend, void (*)(gpointer)> backend{g_memory_settings_backend_new(),
+                                                                g_object_unref};
+  std::unique_ptr<GSettings, void (*)(gpointer)> direct{nullptr, g_object_unref};
   std::optional<GSettingsPreferenceStore> store;
 };
 
 // Only an any-host address of a schema with a place of its own leads to a key.
 TEST_F(GSettingsStoreTest, WhatNoKeyHoldsReadsAsNothingAndIsNotWritten) {
-  g_settings_set_boolean(direct, "b", FALSE);
+  g_settings_set_boolean(direct.get(), "b", FALSE);
   for (const PreferenceAddress& address :
        {PreferenceAddress{"org.hushpad.missing", false}, PreferenceAddress{kTestSchema, true},
         PreferenceAddress{std::nullopt, false},
@@ -97,7 +93,7 @@ TEST_P(GSettingsKindTest, EachValueTypeReadsAndWritesWithinItsRangeOnly) {
   store->setValue(key, value, kTestAddress);
   EXPECT_EQ(userValue(key), writable ? text : "unset");
   if (text == nullptr) return;
-  ASSERT_TRUE(g_settings_set_value(direct, key, g_variant_parse(nullptr, text, {}, {}, {})));
+  ASSERT_TRUE(g_settings_set_value(direct.get(), key, g_variant_parse(nullptr, text, {}, {}, {})));
   EXPECT_EQ(store->copyValue(key, kTestAddress), value);
 }
 
