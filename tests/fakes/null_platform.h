@@ -203,9 +203,13 @@ struct NullPlatform : Application,
 
   // MainQueue: tasks wait until the test runs them, those queued meanwhile too.
   void async(std::function<void()> task) override { pending.push_back(std::move(task)); }
-  std::size_t runPending() {
+  std::size_t runPending() {  // returns how many ran
     std::size_t ran = 0;
-    for (; !pending.empty(); ++ran) std::exchange(pending.front(), {})(), pending.pop_front();
+    for (; !pending.empty(); ++ran) {
+      const std::function<void()> task = std::move(pending.front());
+      pending.pop_front();
+      task();
+    }
     return ran;
   }
   std::deque<std::function<void()>> pending;
