@@ -1,6 +1,7 @@
 #include "app/app_delegate.h"
 
 #include "artwork/toolbar_mark.h"
+#include "artwork/unlock_mark.h"
 #include "input/event_decision.h"
 #include "input/input_permission_controller.h"
 
@@ -12,6 +13,7 @@ constexpr const char* kUnlockedToolTip =
 constexpr const char* kLockedToolTip = "Hushpad: locked. Click here to unlock.";
 constexpr const char* kUnlockedLabel = "Hushpad unlocked";
 constexpr const char* kLockedLabel = "Hushpad locked";
+constexpr const char* kUnlockMarkTitle = "Hushpad is locked";
 
 std::unique_ptr<InputLockController> makeLockController(Platform& platform) {
   auto gestureLock = std::make_unique<TrackpadGestureLock>(
@@ -113,6 +115,7 @@ void AppDelegate::statusItemClicked() {
     requestReviewAfterFirstUnlockIfNeeded();
     return;
   }
+  lockPoint_ = platform_.input.screens.pointerLocation();
   if (platform_.application.currentEventType() == MouseEventType::RightMouseUp) {
     openMenu();
     return;
@@ -145,6 +148,9 @@ InputLockController& AppDelegate::lockController() {
     lockController_->statusButton = button;
     // The controller gave up the lock by itself: show it.
     lockController_->setForcedUnlockHandler([this] { updateStatusItem(); });
+    lockController_->setUnlockMarkContent([this] {
+      return UnlockMarkContent{unlockMarkImage(), kUnlockMarkTitle, kLockedToolTip, kLockedLabel};
+    });
   }
   return *lockController_;
 }
@@ -157,9 +163,14 @@ std::shared_ptr<Image> AppDelegate::lockedToolbarImage() {
   return cachedToolbarImage(lockedToolbarImage_, platform_.images, /*locked=*/true);
 }
 
+std::shared_ptr<Image> AppDelegate::unlockMarkImage() {
+  if (!unlockMarkImage_) unlockMarkImage_ = makeUnlockMarkImage(platform_.images);
+  return unlockMarkImage_;
+}
+
 // The refused lock is shown too: the status item then keeps its unlocked look.
 void AppDelegate::lockPath() {
-  lockController().lock();
+  lockController().lock(lockPoint_);
   updateStatusItem();
 }
 

@@ -3,6 +3,7 @@
 // click handling and menu, and the one review request after the first unlock.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/platform.h"
@@ -33,6 +34,7 @@ class AppDelegate final : public ApplicationDelegate, public ActionTarget {
   InputLockController& lockController();  // made on first read
   std::shared_ptr<Image> unlockedToolbarImage();  // drawn on first read
   std::shared_ptr<Image> lockedToolbarImage();
+  std::shared_ptr<Image> unlockMarkImage();  // drawn on first read
   StatusItem& statusItem() { return *statusItem_; }
   const std::string firstUnlockReviewDefaultsKey = kFirstUnlockReviewDefaultsKey;
 
@@ -45,6 +47,10 @@ class AppDelegate final : public ApplicationDelegate, public ActionTarget {
   std::unique_ptr<InputLockController> lockController_;
   std::shared_ptr<Image> unlockedToolbarImage_;
   std::shared_ptr<Image> lockedToolbarImage_;
+  std::shared_ptr<Image> unlockMarkImage_;
+  // Where the pointer was at the last click on the status item: a lock from
+  // that click, or from the menu it opened, puts the unlock mark there.
+  std::optional<Point> lockPoint_;
 };
 
 // The program's start, the same on every OS: the application, the one delegate,

@@ -148,9 +148,9 @@ void fillLockDot(Canvas& canvas, Rect rect, double lineWidth) {
 
 }  // namespace
 
-void drawToolbarMark(Canvas& canvas, Rect rect, double lineWidth, bool locked) {
-  canvas.setStrokeColor(kBlack);
-  canvas.setFillColor(kBlack);
+void drawToolbarMark(Canvas& canvas, Rect rect, double lineWidth, bool locked, Color ink) {
+  canvas.setStrokeColor(ink);
+  canvas.setFillColor(ink);
   const MarkFrame frame(rect);
   for (const Shape& shape : kShapes) {
     strokeShape(canvas, frame, shape, lineWidth);

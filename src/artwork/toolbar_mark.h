@@ -8,8 +8,9 @@
 
 namespace hushpad {
 
-// Draws the mark in rect (points, y upward) with strokes of lineWidth.
-void drawToolbarMark(Canvas& canvas, Rect rect, double lineWidth, bool locked);
+// Draws the mark in rect (points, y upward) with strokes of lineWidth, in ink.
+void drawToolbarMark(Canvas& canvas, Rect rect, double lineWidth, bool locked,
+                     Color ink = kBlack);
 
 inline constexpr Size kToolbarImageSize{22, 22};
 inline constexpr Rect kToolbarMarkRect{{2.5, 2.5}, {17, 17}};

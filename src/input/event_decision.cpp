@@ -9,14 +9,8 @@ namespace {
 
 constexpr std::uint64_t bitFor(EventType type) { return std::uint64_t{1} << type; }
 
-constexpr std::uint64_t maskOf(std::initializer_list<EventType> types) {
-  std::uint64_t mask = 0;
-  for (EventType type : types) mask |= bitFor(type);
-  return mask;
-}
-
-// Left, right and other mouse buttons (down, up, dragged) and the scroll wheel.
-constexpr std::uint64_t kHitTestedMask = maskOf({1, 2, 3, 4, 6, 7, 22, 25, 26, 27});
+constexpr EventType kLeftMouseUp = 2;
+constexpr EventType kRightMouseUp = 4;
 
 Rect menuBarStrip(const Rect& screen) {
   return makeRect(minX(screen), maxY(screen) - kMenuBarStripHeight, width(screen),
@@ -32,6 +26,37 @@ bool within(const Rect& inner, const Rect& outer) {
 bool overlaps(const Rect& a, const Rect& b) {
   return !isNull(a) && !isNull(b) && minX(a) < maxX(b) && minX(b) < maxX(a) &&
          minY(a) < maxY(b) && minY(b) < maxY(a);
+}
+
+// How far p lies outside screen (0 inside), squared.
+double distanceSquared(Point p, const Rect& screen) {
+  const double dx = std::max({minX(screen) - p.x, 0.0, p.x - maxX(screen)});
+  const double dy = std::max({minY(screen) - p.y, 0.0, p.y - maxY(screen)});
+  return dx * dx + dy * dy;
+}
+
+// The screen that holds p, else the nearest one; the first of equals.
+const Rect* nearestScreen(Point p, std::span<const Rect> screens) {
+  const Rect* nearest = nullptr;
+  double best = 0;
+  for (const Rect& screen : screens) {
+    if (containsPoint(screen, p)) return &screen;
+    const double distance = distanceSquared(p, screen);
+    if (nearest == nullptr || distance < best) {
+      nearest = &screen;
+      best = distance;
+    }
+  }
+  return nearest;
+}
+
+// r moved the least distance that puts it inside screen (to its lower-left
+// corner where r is the larger).
+Rect movedInside(Rect r, const Rect& screen) {
+  r = standardized(r);
+  r.origin.x = std::max(minX(screen), std::min(r.origin.x, maxX(screen) - r.size.width));
+  r.origin.y = std::max(minY(screen), std::min(r.origin.y, maxY(screen) - r.size.height));
+  return r;
 }
 
 }  // namespace
@@ -95,8 +120,8 @@ BlockedEventTypes defaultBlockedEventTypes() {
   };
 }
 
-bool isHitTestedEventType(EventType type) noexcept {
-  return type < 64 && (kHitTestedMask & bitFor(type)) != 0;
+bool isUnlockingClickType(EventType type) noexcept {
+  return type == kLeftMouseUp || type == kRightMouseUp;
 }
 
 // Event locations run down from the top left of the main screen, the first of
@@ -107,9 +132,11 @@ Point flippedLocation(Point p, std::span<const Rect> screens) noexcept {
   return {p.x, maxY(main) - (p.y - minY(main))};
 }
 
-bool statusButtonHit(Rect buttonScreenFrame, Point p, std::span<const Rect> screens) noexcept {
-  const Rect hitArea = insetBy(buttonScreenFrame, -kStatusButtonHitMargin, -kStatusButtonHitMargin);
-  return containsPoint(hitArea, p) || containsPoint(hitArea, flippedLocation(p, screens));
+// Every edge of the margin counts, so that it is the same on every side.
+bool unlockTargetHit(Rect target, Point p) noexcept {
+  if (isNull(target)) return false;
+  return p.x >= minX(target) - kUnlockTargetMargin && p.x <= maxX(target) + kUnlockTargetMargin &&
+         p.y >= minY(target) - kUnlockTargetMargin && p.y <= maxY(target) + kUnlockTargetMargin;
 }
 
 bool statusButtonReachable(Rect buttonScreenFrame, std::span<const Rect> screens,
@@ -123,11 +150,26 @@ bool statusButtonReachable(Rect buttonScreenFrame, std::span<const Rect> screens
 }
 
 bool menuBarStripHit(Point p, std::span<const Rect> screens) noexcept {
-  const Point flipped = flippedLocation(p, screens);
-  return std::any_of(screens.begin(), screens.end(), [&](const Rect& screen) {
-    const Rect strip = menuBarStrip(screen);
-    return containsPoint(strip, p) || containsPoint(strip, flipped);
-  });
+  return std::any_of(screens.begin(), screens.end(),
+                     [&](const Rect& screen) { return containsPoint(menuBarStrip(screen), p); });
+}
+
+std::optional<Rect> unlockMarkPlace(std::optional<Rect> reachableButton,
+                                    std::optional<Rect> buttonFrame,
+                                    std::optional<Point> lockPoint,
+                                    std::span<const Rect> screens) noexcept {
+  if (reachableButton && (!lockPoint || unlockTargetHit(*reachableButton, *lockPoint))) {
+    return reachableButton;
+  }
+  if (!lockPoint) return std::nullopt;
+  const Rect* screen = nearestScreen(*lockPoint, screens);
+  if (screen == nullptr) return std::nullopt;
+  const double side =
+      buttonFrame && !isNull(*buttonFrame)
+          ? std::max(width(*buttonFrame), height(*buttonFrame))
+          : kDefaultUnlockMarkSide;
+  const Rect centred = makeRect(lockPoint->x - side / 2, lockPoint->y - side / 2, side, side);
+  return movedInside(centred, *screen);
 }
 
 }  // namespace hushpad

@@ -25,7 +25,7 @@ InputLockController::InputLockController(
       permissionController_(std::move(permissionController)),
       blockedEventTypes_(blockedEventTypes) {}
 
-void InputLockController::lock() {
+void InputLockController::lock(std::optional<Point> lockPoint) {
   if (isLocked_) return;
   if (!services_.privacy.inputAccess().sessionCanBeHeld) {
     showLockRefusedAlert(TapRefusal::SessionCannotBeHeld);
@@ -36,8 +36,11 @@ void InputLockController::lock() {
     services_.alerts.runModal(secureKeyboardEntryAlert());
     return;
   }
-  // A lock that no click can undo is a lock-out: the icon must be there to click.
-  if (!reachableButtonFrame(currentScreens())) {
+  // A lock that no click can undo is a lock-out: there must be a place to click.
+  const std::span<const Rect> screens = currentScreens();
+  const std::optional<Rect> markPlace =
+      unlockMarkPlace(reachableButtonFrame(screens), buttonFrame(), lockPoint, screens);
+  if (!markPlace) {
     services_.alerts.runModal(iconHiddenAlert());
     return;
   }
@@ -55,6 +58,14 @@ void InputLockController::lock() {
     services_.session->holdPowerKeys();
     services_.session->watchScreenLockers(this);
   }
+  showUnlockMark(*markPlace);
+}
+
+// Without a mark on screen the button alone is the target, or, while it
+// cannot be reached either, the menu-bar strips.
+void InputLockController::showUnlockMark(Rect place) {
+  const UnlockMarkContent content = unlockMarkContent_ ? unlockMarkContent_() : UnlockMarkContent{};
+  if (services_.unlockMark.show(place, content)) unlockMarkFrame_ = place;
 }
 
 // The tap could not start (another client holds the input): undo the lock so
@@ -75,6 +86,8 @@ void InputLockController::unlock(bool mayAsk) {
   if (!isLocked_) return;
   isLocked_ = false;
   if (eventTap_) static_cast<void>(eventTap_->setEnabled(false));  // as in rollBackLock()
+  if (unlockMarkFrame_) services_.unlockMark.hide();
+  unlockMarkFrame_.reset();
   if (services_.session != nullptr) {
     services_.session->watchScreenLockers(nullptr);
     services_.session->releasePowerKeys();
@@ -123,8 +136,8 @@ TapVerdict InputLockController::eventTapCallback(EventType type, Point location)
     return TapVerdict::Pass;
   }
   if (!isLocked_ || !blockedEventTypes_.contains(type)) return TapVerdict::Pass;
-  if (!isHitTestedEventType(type)) return TapVerdict::Swallow;
-  return pointerMayPass(location) ? TapVerdict::PassToStatusItem : TapVerdict::Swallow;
+  if (!isUnlockingClickType(type)) return TapVerdict::Swallow;
+  return unlocksAt(location) ? TapVerdict::Unlock : TapVerdict::Swallow;
 }
 
 // The system switched the tap off. While locked it goes straight back on, unless
@@ -151,15 +164,17 @@ void InputLockController::queueForcedUnlock() noexcept {
   });
 }
 
-// A click, drag or scroll passes on or near the status button, or, with no
-// button the user can reach, in the menu-bar strip of a screen.
-bool InputLockController::pointerMayPass(Point location) const noexcept {
+// A release unlocks on or near the unlock mark or the status button while
+// it can be reached; only while neither is there, in the menu-bar strip of a
+// screen. The location is converted once, through the main screen.
+bool InputLockController::unlocksAt(Point location) const noexcept {
   const std::span<const Rect> screens = currentScreens();
-  const std::shared_ptr<StatusButton> button = statusButton.lock();
-  const std::optional<Rect> frame = button ? button->screenFrame() : std::nullopt;
-  const bool nearButton = frame && statusButtonHit(*frame, location, screens);
-  const bool inStrip = menuBarStripHit(location, screens);
-  // Far from both, the click is swallowed whether or not the button is reachable.
+  const Point p = flippedLocation(location, screens);
+  if (unlockMarkFrame_ && unlockTargetHit(*unlockMarkFrame_, p)) return true;
+  const std::optional<Rect> frame = buttonFrame();
+  const bool nearButton = frame && unlockTargetHit(*frame, p);
+  const bool inStrip = !unlockMarkFrame_ && menuBarStripHit(p, screens);
+  // Far from both, reachability does not matter.
   if (!nearButton && !inStrip) return false;
   return reachableButtonFrame(screens) ? nearButton : inStrip;
 }
@@ -168,6 +183,11 @@ std::span<const Rect> InputLockController::currentScreens() const noexcept {
   const std::size_t count =
       std::min(services_.screens.copyFrames(frameBuffer_), frameBuffer_.size());
   return {frameBuffer_.data(), count};
+}
+
+std::optional<Rect> InputLockController::buttonFrame() const noexcept {
+  const std::shared_ptr<StatusButton> button = statusButton.lock();
+  return button ? button->screenFrame() : std::nullopt;
 }
 
 std::optional<Rect> InputLockController::reachableButtonFrame(

@@ -15,6 +15,7 @@
 #include "platform/screens.h"
 #include "platform/session.h"
 #include "platform/status_item.h"
+#include "platform/unlock_mark.h"
 #include "platform/wording.h"
 #include "platform/workspace.h"
 
@@ -29,6 +30,7 @@ struct InputLockServices {
   Workspace& workspace;
   PrivacyAccess& privacy;
   MainQueue& mainQueue;
+  UnlockMarkWindow& unlockMark;
   // Where the OS has a login session to care for while locked.
   LoginSession* session = nullptr;
 };
@@ -43,7 +45,10 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   InputLockController& operator=(const InputLockController&) = delete;
 
   bool isLocked() const { return isLocked_; }
-  void lock();
+  // lockPoint: where the pointer was at the click on the status item that
+  // asked for this lock (screen coordinates); the unlock mark goes there
+  // unless the status button is.
+  void lock(std::optional<Point> lockPoint = std::nullopt);
   // Unlocks and restores the gesture settings; an unreadable backup is then
   // offered a reset (once per run), with the input already free.
   void unlock();
@@ -71,6 +76,13 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void setForcedUnlockHandler(std::function<void()> handler) {
     forcedUnlockHandler_ = std::move(handler);
   }
+  // What the unlock mark shows; asked at each lock.
+  void setUnlockMarkContent(std::function<UnlockMarkContent()> content) {
+    unlockMarkContent_ = std::move(content);
+  }
+  // Where the unlock mark is while locked (screen coordinates); nothing
+  // while unlocked or when none could be shown.
+  std::optional<Rect> unlockMarkFrame() const { return unlockMarkFrame_; }
 
   TrackpadGestureLock& gestureLock() { return *gestureLock_; }
   InputPermissionController& permissionController() { return *permissionController_; }
@@ -83,7 +95,10 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void restoreGestures(bool mayAsk);
   void handleTapDisabled() noexcept;
   void queueForcedUnlock() noexcept;
-  bool pointerMayPass(Point location) const noexcept;
+  bool unlocksAt(Point location) const noexcept;
+  void showUnlockMark(Rect place);
+  // The status button's frame, when it has one.
+  std::optional<Rect> buttonFrame() const noexcept;
   // The status button as the user can click it: its frame, when it is shown,
   // inside a screen and clear of a camera housing.
   std::optional<Rect> reachableButtonFrame(std::span<const Rect> screens) const noexcept;
@@ -97,6 +112,10 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   bool isLocked_ = false;
   BlockedEventTypes blockedEventTypes_;
   std::function<void()> forcedUnlockHandler_;
+  std::function<UnlockMarkContent()> unlockMarkContent_;
+  // Stays where it was shown until the unlock: the place the user saw is
+  // the place that unlocks.
+  std::optional<Rect> unlockMarkFrame_;
   // Scratch space of the event path, kept so that no event pays for clearing it.
   mutable std::array<Rect, kMaxScreens> frameBuffer_;
   mutable std::array<Rect, kMaxScreens> housingBuffer_;

@@ -16,10 +16,10 @@ using EventType = std::uint32_t;
 inline constexpr EventType kEventTapDisabledByTimeout = 0xFFFFFFFEu;
 inline constexpr EventType kEventTapDisabledByUserInput = 0xFFFFFFFFu;
 
-// Pass hands the event on as usual; PassToStatusItem is a click, drag or scroll
-// let through because it is meant for the status item, where an OS that has to
-// deliver it by hand (a grab) delivers it.
-enum class TapVerdict { Swallow, Pass, PassToStatusItem };
+// Pass hands the event on as usual. Unlock is a left or right mouse-up on an
+// unlock target: the OS swallows it and sends the status item's action, on
+// the main loop, as that click on the item would have.
+enum class TapVerdict { Swallow, Pass, Unlock };
 
 // Why the system refused a tap.
 enum class TapRefusal {

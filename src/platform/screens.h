@@ -2,6 +2,7 @@
 // The connected screens. Main thread only; frames are copied out, nothing is kept.
 
 #include <cstddef>
+#include <optional>
 #include <span>
 
 #include "geometry.h"
@@ -23,6 +24,9 @@ class Screens {
   // Returns how many screens there are; zero where no screen has a housing.
   // Must not allocate.
   virtual std::size_t copyCameraHousings(std::span<Rect>) const { return 0; }
+  // Where the pointer is now, in screen coordinates (y upward); nothing where
+  // the OS cannot tell.
+  virtual std::optional<Point> pointerLocation() const = 0;
 };
 
 }  // namespace hushpad

@@ -91,7 +91,9 @@ TEST_F(AppTest, FullCycleLaunchLockUnlockReviewMenuAndQuitWhileLocked) {
     expectLook(true);
     EXPECT_EQ(client->eventTapCallback(10, {1012, 12}), TapVerdict::Swallow);  // a key over it
     EXPECT_EQ(client->eventTapCallback(1, {400, 450}), TapVerdict::Swallow);
-    EXPECT_EQ(client->eventTapCallback(1, {1012, 12}), TapVerdict::PassToStatusItem);
+    EXPECT_EQ(client->eventTapCallback(1, {1012, 12}), TapVerdict::Swallow);  // a press on it
+    EXPECT_EQ(client->eventTapCallback(2, {1012, 12}), TapVerdict::Unlock);
+    EXPECT_EQ(mark, button->frame);  // with no pointer to go by, over the button
 
     // The next click unlocks, and the review is asked for once, on a later pass.
     click();
@@ -133,7 +135,7 @@ TEST_F(AppTest, FullCycleLaunchLockUnlockReviewMenuAndQuitWhileLocked) {
   EXPECT_EQ(runHushpad(services), 3);
   EXPECT_EQ(delegate, nullptr);
   EXPECT_EQ(masks.size(), 1u);
-  EXPECT_EQ(images.size(), 2u);  // each look drawn once
+  EXPECT_EQ(images.size(), 3u);  // each look and the unlock mark drawn once
 }
 
 // A refused lock keeps the unlocked look, touches no setting and explains
@@ -189,6 +191,34 @@ TEST(StatusItemClick, LockStateThenClickKindDecide) {
     EXPECT_EQ(rig.lastItem->menusAttached, c.menuOpened ? 1 : 0);
     rig.expectLook(c.lockedAfter);
   }
+}
+
+// The unlock mark goes where the pointer was at the click that locked, or at
+// the right click that opened the menu for "Lock Now", and carries the locked
+// item's texts in its own colours.
+TEST_F(AppTest, TheUnlockMarkGoesWhereTheLockingClickWas) {
+  launch();
+  pointer = Point{500, 450};
+  click();
+  EXPECT_EQ(mark, makeRect(488, 438, 24, 24));
+  EXPECT_EQ(markContent.title, "Hushpad is locked");
+  EXPECT_EQ(markContent.toolTip, button->toolTip);
+  EXPECT_EQ(markContent.accessibilityLabel, "Hushpad locked");
+  const auto image = std::dynamic_pointer_cast<fakes::FakeImage>(markContent.image);
+  ASSERT_NE(image, nullptr);
+  EXPECT_FALSE(image->isTemplate);
+  click();
+  EXPECT_EQ(mark, std::nullopt);
+
+  pointer = Point{300, 300};
+  button->onPerformClick = [&] {
+    pointer = Point{900, 500};  // the pointer goes down the menu
+    lastItem->choose("Lock Now");
+  };
+  click(MouseEventType::RightMouseUp);
+  EXPECT_TRUE(isLocked());
+  EXPECT_EQ(mark, makeRect(288, 288, 24, 24));
+  EXPECT_EQ(markContent.image, image);
 }
 
 TEST_F(AppTest, ForcedUnlockRefreshesTheStatusItemWithoutAReview) {

@@ -107,6 +107,24 @@ start_client() {
   wait_for 15 "the test client (xev) to be mapped" grep -q MapNotify "$xev_log"
 }
 
+# start_xfce_panel GREY: Xfce's panel along the top in a solid grey (0 black
+# to 1 white) with its notification area, its settings daemon started by the
+# session bus in this test's environment.
+start_xfce_panel() {
+  local channels=$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml
+  mkdir -p "$channels"
+  sed "s/@GREY@/$1/g" "$e2e_dir/xfce4-panel.xml" >"$channels/xfce4-panel.xml"
+  dbus-update-activation-environment HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME \
+    XDG_RUNTIME_DIR DISPLAY
+  # The daemon reads the file once; a later panel of this test gets its grey here.
+  gdbus call --session --dest org.xfce.Xfconf --object-path /org/xfce/Xfconf \
+    --method org.xfce.Xfconf.SetProperty xfce4-panel /panels/panel-1/background-rgba \
+    "<[<$1>, <$1>, <$1>, <1.0>]>" >/dev/null
+  xfce4-panel --disable-wm-check >>"$work/xfce4-panel.log" 2>&1 &
+  helpers+=($!)
+  wait_for 15 "Xfce's panel" xdotool search --classname '^xfce4-panel$'
+}
+
 # One 1024 x 768 screen with a tray and a client.
 start_desktop() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \

@@ -7,7 +7,8 @@
 //   "dataForKey K", "setData K", "removeObject K", "boolForKey K", "setBool K = true",
 //   "inputAccess", "promptForAccessibility", "requestInputMonitoring",
 //   "holdPowerKeys", "releasePowerKeys", "watch", "unwatch", "requestReview",
-//   "applicationWillTerminate", "terminated", "activateIgnoringOtherApps".
+//   "applicationWillTerminate", "terminated", "activateIgnoringOtherApps",
+//   "showUnlockMark 988 864 48 48", "hideUnlockMark".
 // What a test sets up or looks at are its plain members. The status button,
 // the event tap and images are objects of their own, as the interfaces hand
 // them out.
@@ -168,11 +169,14 @@ struct NullPlatform : Application,
                       EventTapFactory,
                       LoginSession,
                       Screens,
+                      UnlockMarkWindow,
                       PreferenceStore,
                       UserDefaults,
                       DistributedNotifications {
   // Every interface is this object (the members of both are all of distinct types).
-  InputLockServices inputServices() { return {*this, *this, *this, *this, *this, *this, this}; }
+  InputLockServices inputServices() {
+    return {*this, *this, *this, *this, *this, *this, *this, this};
+  }
   Platform platform() {
     return {*this, *this, *this, inputServices(),           *this,
             *this, *this, *this, makeTrackpadOverridesTable};
@@ -317,8 +321,28 @@ struct NullPlatform : Application,
     std::copy_n(from.begin(), std::min(out.size(), from.size()), out.begin());
     return from.size();
   }
+  std::optional<Point> pointerLocation() const override { return pointer; }
   std::vector<Rect> frames;
   std::vector<Rect> housings;
+  std::optional<Point> pointer;  // nothing: the OS cannot tell
+
+  // UnlockMarkWindow: shown unless refused; mark and markContent are what is on screen.
+  bool show(Rect frame, const UnlockMarkContent& content) override {
+    record("showUnlockMark " + std::to_string(int(minX(frame))) + " " +
+           std::to_string(int(minY(frame))) + " " + std::to_string(int(width(frame))) + " " +
+           std::to_string(int(height(frame))));
+    if (refuseMark) return false;
+    mark = frame;
+    markContent = content;
+    return true;
+  }
+  void hide() override {
+    record("hideUnlockMark");
+    mark.reset();
+  }
+  bool refuseMark = false;
+  std::optional<Rect> mark;
+  UnlockMarkContent markContent;
 
   // PreferenceStore; put() and value() set up and look, unrecorded.
   std::optional<PreferenceValue> copyValue(const std::string& key,

@@ -1,6 +1,5 @@
-// The location tests that let clicks on the status item through while
-// locked. Event locations are given as the tap delivers them: y runs down from the top
-// of the main screen.
+// Where a release unlocks while locked, and where the unlock mark goes. Points
+// and frames are in screen coordinates (y upward) unless said otherwise.
 
 #include "input/event_decision.h"
 
@@ -20,72 +19,42 @@ const std::vector<Rect> kMainAndRight = screensSideBySide(2);
 const std::vector<Rect> kMainAndAbove{kMainScreen,
                                       makeRect(0, kScreenHeight, kScreenWidth, kScreenHeight)};
 
-bool buttonHit(Point p, std::span<const Rect> screens) {
-  return statusButtonHit(kButtonFrame, p, screens);
+// Event locations run down from the main screen's top left, whatever screen
+// they lie on; no screens leave them as they are.
+TEST(HitTests, EventLocationsAreFlippedThroughTheMainScreen) {
+  EXPECT_EQ(flippedLocation({1012, 12}, kMain), (Point{1012, 888}));
+  EXPECT_EQ(flippedLocation({100, -890}, kMainAndAbove), (Point{100, 1790}));
+  EXPECT_EQ(flippedLocation({7, 8}, {}), (Point{7, 8}));
 }
 
-// On these screens one location passes the hit test, a nearby one does not.
-struct Boundary {
-  bool (*hit)(Point, std::span<const Rect>);
-  std::vector<Rect> screens;
-  Point passes, stops;
-};
-
-// Within 12 points of the button, or in the top 36 points of a screen, or
-// where either lies once the location is mirrored within its screen.
-TEST(HitTests, PassNearTheButtonOrInAMenuBarStripOrTheirMirrors) {
-  const std::vector<Boundary> cases{
-      {buttonHit, kMain, {988, 12}, {987, 12}},        // 12, 13 left
-      {buttonHit, kMain, {1035.5, 12}, {1036, 12}},    // open edge
-      {buttonHit, kMain, {1012, 36}, {1012, 37}},      // below
-      {buttonHit, kMain, {1012, -11.5}, {1012, -12}},  // above the top: within 12 of it
-      {buttonHit, kMain, {1012, kScreenHeight - 36}, {1012, kScreenHeight - 37}},  // the mirror
-      {buttonHit, {}, {1012, 880}, {1012, 12}},  // no screens: only the delivered point
-      {menuBarStripHit, kMain, {100, 36}, {100, 36.5}},
-      {menuBarStripHit, kMain, {100, 0.5}, {100, 0}},
-      {menuBarStripHit, kMain, {100, kScreenHeight - 36}, {100, 450}},
-      {menuBarStripHit, kMainAndRight, {1500, 10}, {1500, 37}},
-      {menuBarStripHit, kMainAndRight, {kScreenWidth, 36}, {2800, 863}},
-      {menuBarStripHit, kMainAndAbove, {100, -890}, {100, -863}},  // the upper screen's strip
+// A target counts with 12 points around it on every side, edges included;
+// a menu-bar strip is the top 36 points of a screen.
+TEST(HitTests, TargetsHaveTheSameMarginOnEverySide) {
+  struct Boundary {
+    Point hits, misses;
   };
-  for (const Boundary& c : cases) {
-    SCOPED_TRACE(&c - cases.data());
-    EXPECT_TRUE(c.hit(c.passes, c.screens));
-    EXPECT_FALSE(c.hit(c.stops, c.screens));
+  for (const Boundary& c : std::vector<Boundary>{{{988, 888}, {987.5, 888}},      // left
+                                                 {{1036, 888}, {1036.5, 888}},    // right
+                                                 {{1012, 864}, {1012, 863.5}},    // below
+                                                 {{1012, 912}, {1012, 912.5}},    // above
+                                                 {{988, 864}, {987.9, 863.9}}}) {  // corner
+    EXPECT_TRUE(unlockTargetHit(kButtonFrame, c.hits)) << c.hits.x << "," << c.hits.y;
+    EXPECT_FALSE(unlockTargetHit(kButtonFrame, c.misses)) << c.misses.x << "," << c.misses.y;
   }
-  EXPECT_FALSE(menuBarStripHit({100, 10}, {}));
-}
+  EXPECT_FALSE(unlockTargetHit(kNullRect, {0, 0}));
 
-// Layouts of screens of other sizes and places: a click on a button at the top
-// of each screen passes, and so does a click in each screen's menu-bar strip
-// with no button; a click in the middle of the screen is swallowed. Locations
-// are as delivered: y runs down from the top of the main screen (0, 0, 1440, 900).
-TEST(HitTests, WorkOnEveryScreenOfAnyLayout) {
-  struct Display {
-    Rect frame;
-    Point onButton, inStrip, middle;  // on a button at its top 1000 points in; 10 below its top
-  };
-  const Display rightLow{makeRect(1440, 0, 1920, 1080), {2452, -168}, {2000, -170}, {2400, 360}};
-  const Display rightTops{makeRect(1440, -180, 1920, 1080), {2452, 12}, {2000, 10}, {2400, 540}};
-  const Display above{makeRect(0, 900, 1440, 900), {1012, -888}, {100, -890}, {700, -450}};
-  const Display below{makeRect(0, -900, 1440, 900), {1012, 912}, {100, 910}, {700, 1350}};
-  const Display left{makeRect(-1920, -100, 1920, 1200), {-908, -188}, {-1500, -190}, {-960, 400}};
-  const Display main{kMainScreen, {1012, 12}, {100, 10}, {700, 450}};
-  const std::vector<std::vector<Display>> layouts{
-      {main, rightLow}, {main, rightTops}, {main, above},
-      {main, below},    {main, left},      {main, rightTops, left}};
-  for (const std::vector<Display>& layout : layouts) {
+  struct Strip {
     std::vector<Rect> screens;
-    for (const Display& display : layout) screens.push_back(display.frame);
-    for (const Display& display : layout) {
-      SCOPED_TRACE(::testing::Message() << layout.size() << " screens, " << minX(display.frame));
-      const Rect button = makeRect(minX(display.frame) + 1000, maxY(display.frame) - 24, 24, 24);
-      EXPECT_TRUE(statusButtonHit(button, display.onButton, screens));
-      EXPECT_FALSE(statusButtonHit(button, display.middle, screens));
-      EXPECT_TRUE(menuBarStripHit(display.inStrip, screens));
-      EXPECT_FALSE(menuBarStripHit(display.middle, screens));
-    }
+    Point in, out;
+  };
+  for (const Strip& c : std::vector<Strip>{{kMain, {100, 864}, {100, 863.5}},
+                                           {kMain, {100, 899.5}, {100, 900}},
+                                           {kMainAndRight, {2000, 880}, {2000, 12}},
+                                           {kMainAndAbove, {100, 1790}, {100, 450}}}) {
+    EXPECT_TRUE(menuBarStripHit(c.in, c.screens)) << c.in.x << "," << c.in.y;
+    EXPECT_FALSE(menuBarStripHit(c.out, c.screens)) << c.out.x << "," << c.out.y;
   }
+  EXPECT_FALSE(menuBarStripHit({100, 880}, {}));
 }
 
 // A button can be clicked when it lies wholly within one screen and clear of
@@ -111,6 +80,44 @@ TEST(HitTests, ButtonIsReachableOnAScreenAndClearOfItsCameraHousing) {
   }
   EXPECT_TRUE(statusButtonReachable(makeRect(700, 876, 24, 24), two, {}));  // no housings
   EXPECT_FALSE(statusButtonReachable(kButtonFrame, {}, {}));                // no screens
+}
+
+// The mark goes over the button the user clicked; anywhere else (a proxy
+// drew the icon, the button is unreachable or unknown) it goes where the
+// pointer was, a square of the button's size kept inside that screen.
+TEST(UnlockMarkPlace, OverTheClickedButtonElseAtTheLockPointInsideItsScreen) {
+  const auto square = [](double x, double y, double side = 24) {
+    return std::optional(makeRect(x, y, side, side));
+  };
+  const std::optional<Rect> button = kButtonFrame;
+  const std::optional<Rect> none;
+  const Rect wide = makeRect(1000, 878, 30, 22);
+  struct Case {
+    const char* what;
+    std::optional<Rect> reachable, frame;
+    std::optional<Point> lockPoint;
+    std::vector<Rect> screens;
+    std::optional<Rect> place;
+  };
+  const std::vector<Case> cases{
+      {"on the button", button, button, Point{1012, 888}, kMain, button},
+      {"12 from it", button, button, Point{988, 876}, kMain, button},
+      {"13 from it", button, button, Point{987, 876}, kMain, square(975, 864)},
+      {"no lock point", button, button, std::nullopt, kMain, button},
+      {"behind the housing", none, button, Point{1012, 888}, kMain, square(1000, 876)},
+      {"a wider button", none, wide, Point{700, 450}, kMain, square(685, 435, 30)},
+      {"no button", none, none, Point{700, 450}, kMain, square(688, 438)},
+      {"near the right edge", none, none, Point{1435, 450}, kMain, square(1416, 438)},
+      {"in the top left corner", none, none, Point{3, 898}, kMain, square(0, 876)},
+      {"on the second screen", none, button, Point{2000, 895}, kMainAndRight, square(1988, 876)},
+      {"off every screen", none, button, Point{-50, 450}, kMainAndRight, square(0, 438)},
+      {"above the upper screen", none, none, Point{100, 1900}, kMainAndAbove, square(88, 1776)},
+      {"nothing to go by", none, button, std::nullopt, kMain, none},
+      {"no screens", none, button, Point{1012, 888}, {}, none},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(unlockMarkPlace(c.reachable, c.frame, c.lockPoint, c.screens), c.place) << c.what;
+  }
 }
 
 }  // namespace

@@ -211,52 +211,139 @@ TEST(ForcedUnlock, FollowsLostAccessibilityOrATapThatStaysOff) {
 }
 
 // Verdicts while locked, with the button at the top of the main screen.
+// Locations are as the tap delivers them: y runs down from the main screen's top.
 class Verdicts : public LockTest {
  protected:
   void SetUp() override { lockNow(); }
   TapVerdict verdict(EventType type, Point at) { return controller.eventTapCallback(type, at); }
   static constexpr Point kFarAway{200, 400};
   static constexpr Point kInTheStrip{100, 12};  // away from the button
+  static constexpr Point kMirror{1012, kScreenHeight - 12};  // the button's place, upside down
 };
 
-// Clicks, drags and scrolls pass near the button; keys, gestures and the rest
-// of the blocked types are swallowed even over it; other types pass anywhere,
-// and everything passes once unlocked.
-TEST_F(Verdicts, OnlyPointerEventsNearTheButtonAndUnblockedTypesPass) {
-  const std::vector<EventType> pointerTypes{1, 2, 3, 4, 6, 7, 22, 25, 26, 27};
+// Every blocked type is swallowed wherever it is, near the button too; only a
+// left or right release within 12 points of it unlocks. Other types pass, and
+// everything passes once unlocked.
+TEST_F(Verdicts, OnlyALeftOrRightReleaseNearTheButtonUnlocks) {
   const BlockedEventTypes blocked = defaultBlockedEventTypes();
   for (EventType type = 0; type < 70; ++type) {
     const TapVerdict held = blocked.contains(type) ? TapVerdict::Swallow : TapVerdict::Pass;
-    const TapVerdict near =
-        std::ranges::count(pointerTypes, type) ? TapVerdict::PassToStatusItem : held;
-    EXPECT_EQ(verdict(type, kOnButton), near) << type;
-    EXPECT_EQ(verdict(type, kInTheStrip), held) << type;
-    EXPECT_EQ(verdict(type, kFarAway), held) << type;
+    const bool release = type == kLeftMouseUp || type == kRightMouseUp;
+    EXPECT_EQ(verdict(type, kOnButton), release ? TapVerdict::Unlock : held) << type;
+    for (const Point p : {kInTheStrip, kFarAway, kMirror}) EXPECT_EQ(verdict(type, p), held) << type;
+  }
+  struct Place {
+    Point at;
+    bool unlocks;
+  };
+  for (const Place c : {Place{{988, 12}, true}, Place{{987.5, 12}, false},  // 12 and 12.5 left
+                        Place{{1036, 12}, true}, Place{{1036.5, 12}, false},
+                        Place{{1012, 36}, true}, Place{{1012, 36.5}, false},  // below
+                        Place{{1012, -12}, true}, Place{{1012, -12.5}, false}}) {
+    EXPECT_EQ(verdict(kRightMouseUp, c.at), c.unlocks ? TapVerdict::Unlock : TapVerdict::Swallow)
+        << c.at.x << "," << c.at.y;
   }
   controller.unlock();
   for (EventType type = 0; type < 64; ++type) EXPECT_EQ(verdict(type, kFarAway), TapVerdict::Pass);
 }
 
 // A button that is out of its window, covered, behind the camera housing or
-// gone while locked counts as no button: the menu-bar strips let clicks and
-// scrolls through instead. The screens are asked for each event and cut to the
-// first 32.
-TEST_F(Verdicts, WithoutAReachableButtonTheMenuBarStripsLetClicksThrough) {
-  for (int way = 0; way < 4; ++way) {
-    button->inWindow = way != 0;
-    button->visible = way != 1;
-    housings = {way == 2 ? makeRect(990, 870, 100, 30) : kNullRect};
-    if (way == 3) button.reset();
-    EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::PassToStatusItem) << way;
-    EXPECT_EQ(verdict(kScrollWheel, kInTheStrip), TapVerdict::PassToStatusItem) << way;
-    EXPECT_EQ(verdict(kLeftMouseDown, kFarAway), TapVerdict::Swallow) << way;
-    EXPECT_EQ(verdict(kKeyDown, kInTheStrip), TapVerdict::Swallow) << way;
+// gone while locked is no target. With no mark either, a release in a
+// menu-bar strip unlocks instead; with the mark shown, only the mark does.
+// The screens are asked for each event and cut to the first 32.
+TEST(StripFallback, UnlocksOnlyWhileNeitherTheButtonNorTheMarkIsThere) {
+  for (const bool markShown : {false, true}) {
+    for (int way = 0; way < 4; ++way) {
+      SCOPED_TRACE(::testing::Message() << markShown << way);
+      InputRig rig;
+      rig.refuseMark = !markShown;
+      rig.lockNow();
+      rig.button->inWindow = way != 0;
+      rig.button->visible = way != 1;
+      rig.housings = {way == 2 ? makeRect(990, 870, 100, 30) : kNullRect};
+      if (way == 3) rig.button.reset();
+      const auto verdict = [&](EventType type, Point at) {
+        return rig.controller.eventTapCallback(type, at);
+      };
+      const TapVerdict inStrip = markShown ? TapVerdict::Swallow : TapVerdict::Unlock;
+      EXPECT_EQ(verdict(kLeftMouseUp, {100, 12}), inStrip);
+      EXPECT_EQ(verdict(kRightMouseUp, {100, 12}), inStrip);
+      EXPECT_EQ(verdict(kLeftMouseDown, {100, 12}), TapVerdict::Swallow);
+      EXPECT_EQ(verdict(kLeftMouseUp, {200, 400}), TapVerdict::Swallow);
+      EXPECT_EQ(verdict(kLeftMouseUp, kOnButton), TapVerdict::Unlock);  // the mark, or the strip
+    }
   }
-  frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
-  frames.push_back(kMainScreen);
-  EXPECT_EQ(verdict(kLeftMouseDown, kInTheStrip), TapVerdict::Swallow);
-  frames.clear();
-  EXPECT_EQ(verdict(kLeftMouseDown, kOnButton), TapVerdict::Swallow);
+  InputRig rig;
+  rig.refuseMark = true;
+  rig.lockNow();
+  rig.button.reset();
+  rig.frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
+  rig.frames.push_back(kMainScreen);
+  EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, {100, 12}), TapVerdict::Swallow);
+  rig.frames.clear();
+  EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, kOnButton), TapVerdict::Swallow);
+}
+
+// The mark shows where the lock was asked for, with what its owner gives it,
+// and stays there while the status item moves; a release on or near it
+// unlocks, and so does one on the button while it can be reached. Every way
+// of unlocking takes it away.
+TEST(UnlockMark, StaysWhereItWasShownUntilEveryKindOfUnlock) {
+  const Point lockPoint{500, 450};  // away from the button: behind a tray proxy
+  const Rect place = makeRect(488, 438, 24, 24);
+  const std::vector<std::function<void(InputRig&)>> unlocks{
+      [](InputRig& rig) { rig.controller.unlock(); },
+      [](InputRig& rig) { rig.controller.unlockForTermination(); },
+      [](InputRig& rig) { rig.controller.screenLockerStarting(); },
+      [](InputRig& rig) {
+        rig.access.accessibilityTrusted = false;
+        rig.controller.eventTapCallback(kEventTapDisabledByTimeout, {});
+        rig.runPending();
+      }};
+  for (std::size_t way = 0; way < unlocks.size(); ++way) {
+    SCOPED_TRACE(way);
+    InputRig rig;
+    const auto image = std::make_shared<Image>();
+    rig.controller.setUnlockMarkContent([&] { return UnlockMarkContent{image, "title", "tip", "label"}; });
+    rig.controller.lock(lockPoint);
+    ASSERT_TRUE(rig.controller.isLocked());
+    EXPECT_EQ(rig.mark, place);
+    EXPECT_EQ(rig.controller.unlockMarkFrame(), place);
+    EXPECT_EQ(rig.markContent.image, image);
+    EXPECT_EQ(rig.markContent.title + rig.markContent.toolTip + rig.markContent.accessibilityLabel,
+              "titletiplabel");
+    const auto verdict = [&](EventType type, Point at) {
+      return rig.controller.eventTapCallback(type, at);
+    };
+    EXPECT_EQ(verdict(kLeftMouseUp, {500, 450}), TapVerdict::Unlock);
+    EXPECT_EQ(verdict(kRightMouseUp, {476, 474}), TapVerdict::Unlock);  // 12 off two sides
+    EXPECT_EQ(verdict(kLeftMouseUp, {475.5, 450}), TapVerdict::Swallow);
+    EXPECT_EQ(verdict(kLeftMouseDown, {500, 450}), TapVerdict::Swallow);
+    EXPECT_EQ(verdict(kLeftMouseUp, kOnButton), TapVerdict::Unlock);
+    rig.button->frame = makeRect(400, 876, 24, 24);  // the item moved
+    EXPECT_EQ(verdict(kLeftMouseUp, {500, 450}), TapVerdict::Unlock);
+    EXPECT_EQ(rig.mark, place);
+
+    unlocks[way](rig);
+    EXPECT_FALSE(rig.controller.isLocked());
+    EXPECT_EQ(rig.mark, std::nullopt);
+    EXPECT_EQ(rig.controller.unlockMarkFrame(), std::nullopt);
+    EXPECT_EQ(fakes::count(rig.log, "hideUnlockMark"), 1u);
+  }
+  // An icon that cannot be clicked stands in no lock's way once the mark
+  // can go where the user clicked.
+  for (const char* cause : {"h", "w", "o", "c"}) {
+    InputRig rig;
+    standInTheWay(rig, cause);
+    rig.controller.lock(lockPoint);
+    EXPECT_TRUE(rig.controller.isLocked()) << cause;
+    EXPECT_EQ(rig.mark, place) << cause;
+  }
+  // A lock that could not start shows no mark.
+  InputRig refused;
+  refused.refuseEnable = true;
+  refused.controller.lock(lockPoint);
+  EXPECT_EQ(fakes::count(refused.log, "showUnlockMark"), 0u);
 }
 
 }  // namespace

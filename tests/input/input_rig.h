@@ -15,7 +15,9 @@
 
 namespace hushpad::inputtest {
 
-inline constexpr EventType kLeftMouseDown = 1, kKeyDown = 10, kScrollWheel = 22;  // Core Graphics
+// Core Graphics
+inline constexpr EventType kLeftMouseDown = 1, kLeftMouseUp = 2, kRightMouseUp = 4, kKeyDown = 10,
+                           kScrollWheel = 22;
 
 // A 1440 x 900 main screen; event locations run downward from its top left.
 inline constexpr double kScreenWidth = 1440, kScreenHeight = 900;

@@ -33,8 +33,22 @@ TEST(Coordinates, AreMeasuredFromThePrimaryMonitor) {
   for (const Conversion& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(toScreenRect(c.monitor, c.primary), c.screen);
-    EXPECT_EQ(toEventLocation(c.monitor.x, c.monitor.y, c.primary), c.topLeft);
+    EXPECT_EQ(toEventLocation(c.monitor.x, c.monitor.y, c.primary),
+              (Point{c.topLeft.x + 0.5, c.topLeft.y + 0.5}));
+    EXPECT_EQ(toPixelRect(c.screen, c.primary).y, c.monitor.y);
   }
+}
+
+// A pointer position names a pixel: its centre is the location, so that the
+// 12 px around a rectangle are 12 px on every side, in logical pixels at any
+// scale. The screen point is the same place, y upward.
+TEST(Coordinates, APointerPixelIsTakenAtItsCentre) {
+  constexpr PixelRect kPrimary{0, 0, 1024, 768};
+  EXPECT_EQ(toEventLocation(987, 1, kPrimary), (Point{987.5, 1.5}));
+  EXPECT_EQ(toEventLocation(987.9, 1.2, kPrimary), (Point{987.5, 1.5}));
+  EXPECT_EQ(toEventLocation(493.5, 0, kPrimary, 2), (Point{493.75, 0.25}));
+  EXPECT_EQ(toScreenPoint(987, 1, kPrimary), (Point{987.5, 766.5}));
+  EXPECT_EQ(toScreenPoint(100, 50, {1024, 100, 800, 600}, 1), (Point{-923.5, 649.5}));
 }
 
 }  // namespace

@@ -189,10 +189,11 @@ void GrabEventTap::handleEvent(const GdkEvent& event) {
   if (!tapEvent) return;
   // Key events carry no location: they are reported where the pointer was last.
   if (!isKeyboardEvent(tapEvent->type)) {
-    lastLocation_ = toEventLocation(tapEvent->rootX, tapEvent->rootY, screens_.primaryGeometry());
+    lastLocation_ = toEventLocation(tapEvent->rootX, tapEvent->rootY, screens_.primaryGeometry(),
+                                    screens_.scaleFactor());
   }
   const TapVerdict verdict = client_.eventTapCallback(tapEvent->type, lastLocation_);
-  if (verdict == TapVerdict::PassToStatusItem && tapEvent->release) releases_(*tapEvent->release);
+  if (verdict == TapVerdict::Unlock && tapEvent->release) releases_(*tapEvent->release);
 }
 
 // Someone took the input away (the window was unmapped, another grab of this

@@ -1,10 +1,10 @@
 #pragma once
 // The event tap of X11: while enabled, an active grab of the keyboard and every
 // pointing device on one override-redirect input window, so that all input
-// reaches this program first. Events that the tap's client lets through have
-// nowhere else to go under a grab; a button release that the client lets
-// through to the status item is therefore handed to it as a click. Main thread
-// only; the factory's creator owns each tap.
+// reaches this program first. Events have nowhere else to go under a grab: a
+// button release that the client judges an unlocking click is handed to the
+// status item as a click on it. Main thread only; the factory's creator owns
+// each tap.
 
 #include <gtk/gtk.h>
 
@@ -36,7 +36,7 @@ std::optional<TapEvent> translateTapEvent(const GdkEvent& event);
 // The mouse-up type of a release of an X button (1 left, 3 right).
 MouseEventType mouseUpType(guint button);
 
-// Receives a button release that the client let through to the status item.
+// Receives a button release that the client judged an unlocking click.
 using ReleaseHandler = std::function<void(MouseEventType type)>;
 
 class GrabEventTap final : public EventTap {
@@ -63,8 +63,7 @@ class GrabEventTap final : public EventTap {
 
 class GrabEventTapFactory final : public EventTapFactory {
  public:
-  // releases receives the releases let through to the status item while the
-  // input is held.
+  // releases receives the unlocking clicks while the input is held.
   GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases);
 
   // The mask is not needed: a grab takes all input.

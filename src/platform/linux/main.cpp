@@ -15,6 +15,7 @@
 #include "platform/linux/preference_store.h"
 #include "platform/linux/screens.h"
 #include "platform/linux/status_item.h"
+#include "platform/linux/unlock_mark.h"
 #include "platform/linux/image.h"
 #include "platform/linux/login_session.h"
 #include "platform/linux/notifications.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
   GLibMainQueue mainQueue;
   NoReviewPrompt reviewPrompt;
   LogindSession session(gdk_display_get_default());
+  OverlayUnlockMark unlockMark(screens);
   Platform platform{.application = application,
                     .statusBar = statusBar,
                     .images = images,
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
                               .workspace = workspace,
                               .privacy = privacy,
                               .mainQueue = mainQueue,
+                              .unlockMark = unlockMark,
                               .session = &session},
                     .preferences = preferences,
                     .userDefaults = userDefaults,

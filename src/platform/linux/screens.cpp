@@ -1,6 +1,7 @@
 #include "platform/linux/screens.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace hushpad::linux {
 
@@ -10,8 +11,27 @@ Rect toScreenRect(const PixelRect& rect, const PixelRect& primary) {
                   rect.height);
 }
 
-Point toEventLocation(double rootX, double rootY, const PixelRect& primary) {
-  return Point{rootX - primary.x, rootY - primary.y};
+PixelRect toPixelRect(const Rect& screenRect, const PixelRect& primary) {
+  return PixelRect{minX(screenRect) + primary.x, primary.y + primary.height - maxY(screenRect),
+                   width(screenRect), height(screenRect)};
+}
+
+namespace {
+
+double pixelCentre(double logical, int scale) {
+  const double perPixel = scale > 0 ? scale : 1;
+  return (std::floor(logical * perPixel) + 0.5) / perPixel;
+}
+
+}  // namespace
+
+Point toEventLocation(double rootX, double rootY, const PixelRect& primary, int scale) {
+  return Point{pixelCentre(rootX, scale) - primary.x, pixelCentre(rootY, scale) - primary.y};
+}
+
+Point toScreenPoint(double rootX, double rootY, const PixelRect& primary, int scale) {
+  const Point location = toEventLocation(rootX, rootY, primary, scale);
+  return Point{location.x, primary.height - location.y};
 }
 
 PixelRect toPixelRect(const GdkRectangle& rect) {
@@ -64,6 +84,20 @@ std::size_t MonitorScreens::copyFrames(std::span<Rect> out) const {
     out[i] = toScreenRect(monitorGeometry(monitors_[i]), primary);
   }
   return count_;
+}
+
+std::optional<Point> MonitorScreens::pointerLocation() const {
+  GdkSeat* seat = gdk_display_get_default_seat(display_);
+  GdkDevice* pointer = seat != nullptr ? gdk_seat_get_pointer(seat) : nullptr;
+  if (pointer == nullptr) return std::nullopt;
+  double x = 0;
+  double y = 0;
+  gdk_device_get_position_double(pointer, nullptr, &x, &y);
+  return toScreenPoint(x, y, primaryGeometry(), scaleFactor());
+}
+
+int MonitorScreens::scaleFactor() const {
+  return count_ > 0 ? gdk_monitor_get_scale_factor(monitors_[0]) : 1;
 }
 
 PixelRect MonitorScreens::primaryGeometry() const {

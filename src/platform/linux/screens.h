@@ -25,7 +25,13 @@ struct PixelRect {
 };
 
 Rect toScreenRect(const PixelRect& rect, const PixelRect& primary);
-Point toEventLocation(double rootX, double rootY, const PixelRect& primary);
+PixelRect toPixelRect(const Rect& screenRect, const PixelRect& primary);
+// A pointer position names a pixel (of 1/scale logical pixels at a scale
+// factor): the location is that pixel's centre, so that a margin around a
+// rectangle is the same on every side.
+Point toEventLocation(double rootX, double rootY, const PixelRect& primary, int scale = 1);
+// The same pixel centre in screen coordinates (y upward).
+Point toScreenPoint(double rootX, double rootY, const PixelRect& primary, int scale = 1);
 PixelRect toPixelRect(const GdkRectangle& rect);
 
 // The display's monitors, primary first. The list is kept up to date from the
@@ -38,8 +44,12 @@ class MonitorScreens final : public Screens {
   MonitorScreens& operator=(const MonitorScreens&) = delete;
 
   std::size_t copyFrames(std::span<Rect> out) const override;
+  // The pointer of the display's default seat.
+  std::optional<Point> pointerLocation() const override;
   // The primary monitor's geometry; all zero when there is no monitor.
   PixelRect primaryGeometry() const;
+  // Logical pixels per device pixel: GDK's scale factor.
+  int scaleFactor() const;
 
  private:
   static void monitorsChanged(MonitorScreens* self);

@@ -120,6 +120,7 @@ TrayStatusButton::TrayStatusButton(LinuxApplication& application, const MonitorS
 TrayStatusButton::~TrayStatusButton() {
   if (missingTrayTimer_ != 0) g_source_remove(missingTrayTimer_);
   if (recolourSource_ != 0) g_source_remove(recolourSource_);
+  if (panelRecheckTimer_ != 0) g_source_remove(panelRecheckTimer_);
   if (tray_ != nullptr) g_signal_handlers_disconnect_by_data(tray_, this);
   g_signal_handlers_disconnect_by_data(icon_, this);
   g_object_unref(icon_);
@@ -204,6 +205,9 @@ void TrayStatusButton::lookChanged(TrayStatusButton* self) { self->render(); }
 void TrayStatusButton::drawn(GtkWidget*, cairo_t*, gpointer self) {
   auto* button = static_cast<TrayStatusButton*>(self);
   if (button->recolourSource_ == 0) button->recolourSource_ = g_idle_add(recolour, self);
+  if (button->panelRecheckTimer_ == 0 && button->panelRechecksLeft_ > 0) {
+    button->panelRecheckTimer_ = g_timeout_add(500, recheckPanel, self);
+  }
 }
 
 gboolean TrayStatusButton::recolour(gpointer self) {
@@ -213,6 +217,14 @@ gboolean TrayStatusButton::recolour(gpointer self) {
   if (!button->renderedColor_ || !gdk_rgba_equal(&*button->renderedColor_, &color)) {
     button->render();
   }
+  return G_SOURCE_REMOVE;
+}
+
+gboolean TrayStatusButton::recheckPanel(gpointer self) {
+  auto* button = static_cast<TrayStatusButton*>(self);
+  recolour(self);
+  if (--button->panelRechecksLeft_ > 0) return G_SOURCE_CONTINUE;
+  button->panelRecheckTimer_ = 0;
   return G_SOURCE_REMOVE;
 }
 
@@ -287,8 +299,20 @@ GdkRGBA TrayStatusButton::templateColor() const {
 std::optional<Color> TrayStatusButton::panelColor() const {
   GdkWindow* window = tray_ != nullptr ? gtk_widget_get_window(tray_) : nullptr;
   if (window == nullptr || !gdk_window_is_viewable(window)) return std::nullopt;
-  if (gdk_visual_get_depth(gdk_window_get_visual(window)) > 24) return std::nullopt;
-  GdkPixbuf* corner = gdk_pixbuf_get_from_window(window, 0, 0, 1, 1);
+  GdkWindow* source = window;
+  int x = 0;
+  int y = 0;
+  // A tray that gives its icons an alpha channel (Xfce's does) draws them over
+  // the panel itself: the icon's own pixels are transparent there, so the
+  // screen at the icon's corner is looked at instead. A compositor keeps the
+  // screen's pixels to itself.
+  if (gdk_visual_get_depth(gdk_window_get_visual(window)) > 24) {
+    GdkScreen* screen = gdk_window_get_screen(window);
+    if (gdk_screen_is_composited(screen)) return std::nullopt;
+    source = gdk_screen_get_root_window(screen);
+    gdk_window_get_origin(window, &x, &y);
+  }
+  GdkPixbuf* corner = gdk_pixbuf_get_from_window(source, x, y, 1, 1);
   if (corner == nullptr) return std::nullopt;
   const guchar* pixel = gdk_pixbuf_read_pixels(corner);
   const Color color{pixel[0] / 255.0, pixel[1] / 255.0, pixel[2] / 255.0, 1};

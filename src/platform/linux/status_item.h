@@ -59,6 +59,7 @@ class TrayStatusButton final : public StatusButton {
   static void lookChanged(TrayStatusButton* self);
   static void drawn(GtkWidget*, cairo_t*, gpointer self);
   static gboolean recolour(gpointer self);
+  static gboolean recheckPanel(gpointer self);
   // The panel's colour at a corner of the icon, where the mark never draws;
   // nothing before the icon is on screen, or where a compositor keeps the
   // panel's pixels from this program.
@@ -79,6 +80,10 @@ class TrayStatusButton final : public StatusButton {
   std::shared_ptr<RecordedImage> image_;
   std::optional<GdkRGBA> renderedColor_;  // of the image shown now
   guint recolourSource_ = 0;
+  // A tray may show the icon before it has painted the panel behind it: the
+  // panel is looked at again a few times after the first drawing.
+  guint panelRecheckTimer_ = 0;
+  int panelRechecksLeft_ = 4;
   ActionTarget* target_ = nullptr;
   Action action_ = Action::None;
   std::uint64_t actionMask_ = 0;

@@ -1,5 +1,6 @@
 #include "platform/macos/event_tap.h"
 
+#include <dispatch/dispatch.h>
 #include <unistd.h>
 
 #include <vector>
@@ -7,17 +8,32 @@
 namespace hushpad::macos {
 namespace {
 
+using Route = QuartzEventTapFactory::Route;
+
+void deliverLeftClick(void* route) {
+  (*static_cast<Route*>(route)->unlockClicks)(MouseEventType::LeftMouseUp);
+}
+void deliverRightClick(void* route) {
+  (*static_cast<Route*>(route)->unlockClicks)(MouseEventType::RightMouseUp);
+}
+
 // Runs on the main thread for every event of the mask and for the
 // tap-disabled notifications. It must return quickly: no allocation, no I/O.
+// An unlocking click is swallowed and its action sent from the main queue,
+// outside this callback.
 CGEventRef tapEntry(CGEventTapProxy /*proxy*/, CGEventType type, CGEventRef event,
                     void* userInfo) {
-  auto* client = static_cast<EventTapClient*>(userInfo);
-  if (client == nullptr) return event;
+  auto* route = static_cast<Route*>(userInfo);
+  if (route == nullptr || route->client == nullptr) return event;
   const CGPoint location = event != nullptr ? CGEventGetLocation(event) : CGPointZero;
   const TapVerdict verdict =
-      client->eventTapCallback(static_cast<EventType>(type), Point{location.x, location.y});
-  // An event for the status item goes on its usual way: AppKit delivers it.
-  return verdict == TapVerdict::Swallow ? nullptr : event;
+      route->client->eventTapCallback(static_cast<EventType>(type), Point{location.x, location.y});
+  if (verdict == TapVerdict::Pass) return event;
+  if (verdict == TapVerdict::Unlock) {
+    dispatch_async_f(dispatch_get_main_queue(), route,
+                     type == kCGEventRightMouseUp ? deliverRightClick : deliverLeftClick);
+  }
+  return nullptr;
 }
 
 // What the system lets this process's newest tap see: it may clear the bits
@@ -48,17 +64,26 @@ QuartzEventTap::~QuartzEventTap() {
 }
 
 bool QuartzEventTap::setEnabled(bool enabled) {
+  if (enabled) activity_.begin();
   CGEventTapEnable(tap_.get(), enabled);
-  return CGEventTapIsEnabled(tap_.get()) == enabled;
+  const bool isEnabled = CGEventTapIsEnabled(tap_.get());
+  if (!isEnabled) activity_.end();
+  return isEnabled == enabled;
 }
 
-TapCreation QuartzEventTapFactory::createTap(std::uint64_t mask,
-                                                           EventTapClient& client) {
+QuartzEventTapFactory::QuartzEventTapFactory(UnlockClickHandler unlockClicks)
+    : unlockClicks_(std::move(unlockClicks)) {}
+
+TapCreation QuartzEventTapFactory::createTap(std::uint64_t mask, EventTapClient& client) {
+  // The route outlives the tap: a click queued just before the tap went away
+  // still finds it.
+  if (!route_) route_ = std::make_unique<Route>(Route{&client, &unlockClicks_});
+  route_->client = &client;
   auto tap = CFRef<CFMachPortRef>::adopt(CGEventTapCreate(kCGSessionEventTap,
                                                           kCGHeadInsertEventTap,
                                                           kCGEventTapOptionDefault,
                                                           static_cast<CGEventMask>(mask), tapEntry,
-                                                          static_cast<void*>(&client)));
+                                                          static_cast<void*>(route_.get())));
   // The system refuses a tap only to a process it does not trust with input.
   if (!tap) return {nullptr, TapRefusal::Privacy};
   auto source =

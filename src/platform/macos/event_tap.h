@@ -5,9 +5,12 @@
 #include <ApplicationServices/ApplicationServices.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
+#include "platform/actions.h"
 #include "platform/event_tap.h"
+#include "platform/macos/app_nap.h"
 #include "platform/macos/cf_ref.h"
 
 namespace hushpad::macos {
@@ -22,16 +25,35 @@ class QuartzEventTap final : public EventTap {
   QuartzEventTap& operator=(const QuartzEventTap&) = delete;
   ~QuartzEventTap() override;
 
+  // While enabled, App Nap is kept away.
   [[nodiscard]] bool setEnabled(bool enabled) override;
 
  private:
   CFRef<CFMachPortRef> tap_;
   CFRef<CFRunLoopSourceRef> source_;
+  LatencyCriticalActivity activity_;
 };
+
+// Receives an unlocking click on a later pass of the main queue.
+using UnlockClickHandler = std::function<void(MouseEventType type)>;
 
 class QuartzEventTapFactory final : public EventTapFactory {
  public:
+  // unlockClicks must outlive every tap this factory makes.
+  explicit QuartzEventTapFactory(UnlockClickHandler unlockClicks);
+
   [[nodiscard]] TapCreation createTap(std::uint64_t mask, EventTapClient& client) override;
+
+  // What a tap needs for one client: the client, and where its unlocking
+  // clicks go. Lives as long as the factory.
+  struct Route {
+    EventTapClient* client;
+    const UnlockClickHandler* unlockClicks;
+  };
+
+ private:
+  UnlockClickHandler unlockClicks_;
+  std::unique_ptr<Route> route_;
 };
 
 }  // namespace hushpad::macos

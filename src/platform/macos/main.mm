@@ -15,6 +15,7 @@
 #include "platform/macos/privacy.h"
 #include "platform/macos/screens.h"
 #include "platform/macos/status_item.h"
+#include "platform/macos/unlock_mark.h"
 #include "platform/macos/user_defaults.h"
 #include "platform/macos/workspace.h"
 
@@ -24,7 +25,9 @@ int main() {
     macos::AppKitApplication application([NSApplication sharedApplication]);
     macos::AppKitStatusBar statusBar;
     macos::AppKitImageFactory images;
-    macos::QuartzEventTapFactory eventTaps;
+    // An unlocking click goes to the status item's action.
+    macos::QuartzEventTapFactory eventTaps(
+        [&statusBar](hushpad::MouseEventType) { statusBar.clickNewestItem(); });
     macos::AppKitScreens screens;
     macos::SystemPrivacyAccess privacy;
     macos::AppKitAlertPresenter alerts;
@@ -34,6 +37,7 @@ int main() {
     macos::FoundationDistributedNotifications notifications;
     macos::DispatchMainQueue mainQueue;
     macos::StoreKitReviewPrompt reviewPrompt;
+    macos::AppKitUnlockMark unlockMark;
     hushpad::Platform platform{.application = application,
                                .statusBar = statusBar,
                                .images = images,
@@ -42,7 +46,8 @@ int main() {
                                          .alerts = alerts,
                                          .workspace = workspace,
                                          .privacy = privacy,
-                                         .mainQueue = mainQueue},
+                                         .mainQueue = mainQueue,
+                                         .unlockMark = unlockMark},
                                .preferences = preferences,
                                .userDefaults = userDefaults,
                                .notifications = notifications,

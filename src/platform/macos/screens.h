@@ -11,6 +11,8 @@ class AppKitScreens final : public Screens {
   // The gap between a screen's auxiliary top-left and top-right areas (macOS 12
   // and later, screens with a camera housing).
   std::size_t copyCameraHousings(std::span<Rect> out) const override;
+  // NSEvent's mouse location.
+  std::optional<Point> pointerLocation() const override;
 };
 
 }  // namespace hushpad::macos

@@ -53,4 +53,9 @@ std::size_t AppKitScreens::copyCameraHousings(std::span<Rect> out) const {
   return copyPerScreen(out, cameraHousing);
 }
 
+std::optional<Point> AppKitScreens::pointerLocation() const {
+  const NSPoint location = [NSEvent mouseLocation];
+  return Point{location.x, location.y};
+}
+
 }  // namespace hushpad::macos

@@ -60,6 +60,11 @@ class AppKitStatusItem final : public StatusItem {
 class AppKitStatusBar final : public StatusBar {
  public:
   std::unique_ptr<StatusItem> statusItem(double length) override;
+  // Sends the newest item's button its action, as a click on it would.
+  void clickNewestItem();
+
+ private:
+  __weak NSStatusItem* newestItem_ = nil;
 };
 
 }  // namespace hushpad::macos

@@ -101,8 +101,14 @@ HushpadBridge* AppKitStatusItem::menuTarget(ActionTarget* target) {
 }
 
 std::unique_ptr<StatusItem> AppKitStatusBar::statusItem(double length) {
-  return std::make_unique<AppKitStatusItem>(
-      [[NSStatusBar systemStatusBar] statusItemWithLength:length]);
+  NSStatusItem* item = [[NSStatusBar systemStatusBar] statusItemWithLength:length];
+  newestItem_ = item;
+  return std::make_unique<AppKitStatusItem>(item);
+}
+
+void AppKitStatusBar::clickNewestItem() {
+  NSStatusBarButton* button = newestItem_.button;
+  if (button != nil) [button sendAction:button.action to:button.target];
 }
 
 }  // namespace hushpad::macos

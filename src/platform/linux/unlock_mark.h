@@ -1,0 +1,49 @@
+#pragma once
+// The unlock mark on X11: an override-redirect window of its own, above the
+// tray and every other window, on every desktop, never focused. Another
+// window raised over it while shown is put back under it. Main thread only;
+// the entry point owns it.
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/linux/image.h"
+#include "platform/linux/screens.h"
+#include "platform/unlock_mark.h"
+
+namespace hushpad::linux {
+
+class OverlayUnlockMark final : public UnlockMarkWindow {
+ public:
+  explicit OverlayUnlockMark(const MonitorScreens& screens);
+  ~OverlayUnlockMark() override;
+  OverlayUnlockMark(const OverlayUnlockMark&) = delete;
+  OverlayUnlockMark& operator=(const OverlayUnlockMark&) = delete;
+
+  [[nodiscard]] bool show(Rect frame, const UnlockMarkContent& content) override;
+  void hide() override;
+
+ private:
+  static gboolean drawn(GtkWidget* widget, cairo_t* cr, gpointer self);
+  static GdkFilterReturn rootEvent(GdkXEvent* xevent, GdkEvent*, gpointer self);
+  static gboolean raiseIfCovered(gpointer self);
+  void watchStacking(bool watch);
+  bool isTopmost() const;
+  // Without a compositor the window has no alpha: its shape is the plate's.
+  void shapeToImage(int width, int height);
+
+  const MonitorScreens& screens_;
+  GtkWidget* window_;
+  std::shared_ptr<RecordedImage> image_;
+  bool watching_ = false;
+  GdkEventMask rootEvents_{};
+  guint raiseSource_ = 0;
+  // Raises in the current second: another window that keeps raising itself
+  // is not fought without end.
+  std::int64_t raiseSecond_ = 0;
+  int raisesThisSecond_ = 0;
+};
+
+}  // namespace hushpad::linux

@@ -1,0 +1,32 @@
+#pragma once
+// The unlock mark: a small window of the program's own that shows the locked
+// mark where the user can click it, whatever a panel does with the status
+// item. Borderless, above every window and panel, on every desktop, taking
+// no focus. Main thread only; the entry point owns it.
+
+#include <memory>
+#include <string>
+
+#include "geometry.h"
+#include "image.h"
+
+namespace hushpad {
+
+struct UnlockMarkContent {
+  std::shared_ptr<Image> image;  // drawn to fill the window
+  std::string title;
+  std::string toolTip;
+  std::string accessibilityLabel;
+};
+
+class UnlockMarkWindow {
+ public:
+  virtual ~UnlockMarkWindow() = default;
+  // Shows the mark with its frame at frame (screen coordinates, y upward),
+  // replacing any shown before. Returns whether it is on screen now.
+  [[nodiscard]] virtual bool show(Rect frame, const UnlockMarkContent& content) = 0;
+  // Takes it off the screen; nothing when it is not shown.
+  virtual void hide() = 0;
+};
+
+}  // namespace hushpad
