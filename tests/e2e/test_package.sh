@@ -17,7 +17,8 @@ deb=$(ls "$work"/package/hushpad_*.deb 2>/dev/null | head -n 1)
 [[ -n "$deb" ]] || fail "no hushpad_*.deb in $work/package"
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/bin/hushpad ./usr/share/applications/hushpad.desktop \
-  ./usr/share/pixmaps/hushpad.png ./usr/share/icons/hicolor/22x22/apps/hushpad.png; do
+  ./usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/hushpad.png \
+  ./usr/share/icons/hicolor/scalable/apps/hushpad.svg; do
   grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
 done
 echo "   $(basename "$deb"): $(du -k "$deb" | cut -f1) KiB, depends: $(dpkg-deb -f "$deb" Depends)"
