@@ -87,6 +87,8 @@ run_hushpad --version
 run_hushpad --no-such-option
 ((status == 2)) || fail "a bogus option exited with status $status, not 2"
 grep -q -- '--no-such-option' "$work/err.txt" || fail "the error does not name the bogus option"
+run_hushpad --display=:99 --version  # GTK's own options are read, the display left alone
+((status == 0)) || fail "GTK's --display option is refused (status $status)"
 [[ ! -e "$XDG_CONFIG_HOME/hushpad" ]] || fail "the command line alone touched Hushpad's state"
 
 step "6. the menu entry starts the installed program"
