@@ -2,7 +2,8 @@
 # Installs every Debian package Hushpad needs to build, run and test on Linux.
 #   scripts/setup-debian.sh          build + run (GTK3 tray utility)
 #   scripts/setup-debian.sh --tests  also the test tools (GoogleTest, Benchmark,
-#                                    clang/libFuzzer, headless X server, tray host)
+#                                    clang/libFuzzer, headless X server, tray host,
+#                                    the package's checkers)
 set -euo pipefail
 
 packages=(
@@ -25,6 +26,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     imagemagick                           # screenshots of the tray icon
     x11-xserver-utils xscreensaver        # xset's screen saver and a real screen locker
     xserver-xorg-core xserver-xorg-video-dummy  # a real X server with two monitors
+    lintian appstream desktop-file-utils man-db  # the package's checks: lintian, metainfo,
+                                                 # menu entry, manual page
   )
 fi
 

@@ -4,11 +4,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "app/app_delegate.h"
 #include "artwork/legibility.h"
 #include "platform/linux/alert.h"
 #include "platform/linux/application.h"
+#include "platform/linux/command_line.h"
 #include "platform/linux/event_tap.h"
 #include "platform/linux/user_defaults.h"
 #include "platform/linux/workspace.h"
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
   // Nothing here draws with OpenGL; probing it for visuals would load a GL
   // driver and triple the memory in use. A GDK_GL set by the user still counts.
   g_setenv("GDK_GL", "disable", FALSE);
+  // --help, --version or a mistake end here, before the display is opened.
+  if (const std::optional<int> status = parseCommandLine(argc, argv)) return *status;
   if (!gtk_init_check(&argc, &argv)) {
     std::fputs("Hushpad needs an X11 display: DISPLAY is not set or cannot be opened.\n", stderr);
     return EXIT_FAILURE;

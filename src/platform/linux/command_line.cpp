@@ -1,0 +1,72 @@
+#include "platform/linux/command_line.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace hushpad::linux {
+namespace {
+
+constexpr const char* kSummary =
+    "Lock the keyboard, mouse buttons, scrolling and touchpad until you click\n"
+    "Hushpad's tray icon again.";
+
+constexpr const char* kDescription =
+    "Hushpad shows an icon in the system tray of an X11 session. Click it to lock:\n"
+    "keys, clicks, scrolls and touchpad taps then reach no application, while the\n"
+    "pointer still moves. Click the tray icon again, or the small \"locked\" mark\n"
+    "Hushpad shows where you clicked, to unlock. Right-click the unlocked icon for\n"
+    "its menu (Lock Now, Quit Hushpad).\n"
+    "\n"
+    "While locked, the touchpad's tap, drag and scrolling settings are switched off.\n"
+    "A backup of them in $XDG_CONFIG_HOME/hushpad/ (usually ~/.config/hushpad/)\n"
+    "puts them back at unlock, or at the next start if Hushpad ended while locked.\n"
+    "\n"
+    "See hushpad(1) for more.";
+
+// The options' owner: GLib's context frees its groups with it.
+struct ContextDeleter {
+  void operator()(GOptionContext* context) const { g_option_context_free(context); }
+};
+
+void reportUsageError(const char* message) {
+  std::fprintf(stderr, "hushpad: %s\nRun 'hushpad --help' to see the options.\n", message);
+}
+
+}  // namespace
+
+std::optional<int> parseCommandLine(int& argc, char**& argv) {
+  gboolean version = FALSE;
+  const GOptionEntry entries[] = {
+      {"version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, &version,
+       "Print the version and exit", nullptr},
+      {},
+  };
+  const std::unique_ptr<GOptionContext, ContextDeleter> context(g_option_context_new(nullptr));
+  g_option_context_set_summary(context.get(), kSummary);
+  g_option_context_set_description(context.get(), kDescription);
+  g_option_context_add_main_entries(context.get(), entries, nullptr);
+  // GTK's options (--display, --gtk-module...), without opening the display.
+  g_option_context_add_group(context.get(), gtk_get_option_group(FALSE));
+
+  GError* error = nullptr;
+  if (!g_option_context_parse(context.get(), &argc, &argv, &error)) {
+    reportUsageError(error->message);
+    g_error_free(error);
+    return 2;
+  }
+  if (argc > 1) {
+    gchar* message = g_strdup_printf("unexpected argument '%s'", argv[1]);
+    reportUsageError(message);
+    g_free(message);
+    return 2;
+  }
+  if (version) {
+    std::printf("hushpad %s\n", HUSHPAD_VERSION);
+    return 0;
+  }
+  return std::nullopt;
+}
+
+}  // namespace hushpad::linux
