@@ -77,9 +77,9 @@ TrackpadGestureLock::TrackpadGestureLock(std::string backupDefaultsKey,
       notifications_(notifications) {}
 
 void TrackpadGestureLock::lock() {
-  // Any data under the key, readable or not, means the override is in force
+  // Anything under the key, readable or not, means the override is in force
   // (or stuck): the first backup is never replaced.
-  if (userDefaults_.dataForKey(backupDefaultsKey_)) return;
+  if (!userDefaults_.dataForKey(backupDefaultsKey_).isMissing()) return;
 
   std::vector<StoredValue> backup;
   std::vector<const PreferenceOverride*> rowsToDisable;
@@ -105,23 +105,30 @@ void TrackpadGestureLock::lock() {
 }
 
 GestureRestore TrackpadGestureLock::unlock() {
-  const std::optional<Bytes> data = userDefaults_.dataForKey(backupDefaultsKey_);
-  if (!data) return GestureRestore::NothingToRestore;
-  const std::optional<std::vector<StoredValue>> backup = decodeBackup(*data);
+  const StoredData data = userDefaults_.dataForKey(backupDefaultsKey_);
+  if (data.unreadable) return GestureRestore::NotPutBack;  // tried again later
+  if (!data.bytes) return GestureRestore::NothingToRestore;
+  const std::optional<std::vector<StoredValue>> backup = decodeBackup(*data.bytes);
   if (!backup) return GestureRestore::Unreadable;  // left for the user to decide
 
   for (const StoredValue& stored : *backup) {
     preferences_.setValue(stored.key.key, restoredValueOf(stored), preferenceAddress(stored.key));
   }
   synchronizeDomains();
-  userDefaults_.removeObject(backupDefaultsKey_);
+  // A store that dropped a write (its service gone, a full disk) must not
+  // cost the user the only record of their settings.
+  const bool allBack =
+      std::ranges::all_of(*backup, [this](const StoredValue& stored) { return readsBack(stored); });
+  if (allBack) userDefaults_.removeObject(backupDefaultsKey_);
   notifyPreferenceChange();
-  return GestureRestore::Restored;
+  return allBack ? GestureRestore::Restored : GestureRestore::NotPutBack;
 }
 
 bool TrackpadGestureLock::resetAfterUnreadableBackup() {
-  const std::optional<Bytes> data = userDefaults_.dataForKey(backupDefaultsKey_);
-  if (!data || !storeVerified(backupDefaultsKey_ + kUnreadableBackupSuffix, *data)) return false;
+  const StoredData data = userDefaults_.dataForKey(backupDefaultsKey_);
+  if (!data.bytes || !storeVerified(backupDefaultsKey_ + kUnreadableBackupSuffix, *data.bytes)) {
+    return false;
+  }
   for (const PreferenceOverride& row : overrides_) {
     preferences_.setValue(row.key.key, std::nullopt, preferenceAddress(row.key));
   }
@@ -151,8 +158,21 @@ void TrackpadGestureLock::notifyPreferenceChange() {
 bool TrackpadGestureLock::storeVerified(const std::string& key,
                                         std::span<const std::uint8_t> data) {
   userDefaults_.setData(key, data);
-  const std::optional<Bytes> kept = userDefaults_.dataForKey(key);
-  return kept && std::ranges::equal(*kept, data);
+  if (!userDefaults_.synchronize()) return false;
+  const StoredData kept = userDefaults_.dataForKey(key);
+  return kept.bytes && std::ranges::equal(*kept.bytes, data);
+}
+
+bool TrackpadGestureLock::readsBack(const StoredValue& stored) {
+  const std::optional<PreferenceValue> now =
+      preferences_.copyValue(stored.key.key, preferenceAddress(stored.key));
+  const std::optional<PreferenceValue> saved = restoredValueOf(stored);
+  if (!saved || !now) return !saved && !now;
+  if (const auto* truth = std::get_if<bool>(&*saved)) {
+    const auto* nowTruth = std::get_if<bool>(&*now);
+    return nowTruth != nullptr && *nowTruth == *truth;
+  }
+  return wholeNumber(*now) == std::get<std::int64_t>(*saved);
 }
 
 }  // namespace hushpad

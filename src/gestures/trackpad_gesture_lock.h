@@ -20,8 +20,13 @@ inline constexpr const char* kGestureBackupDefaultsKey = "TrackpadGestureLock.ba
 // Where a reset keeps an unreadable backup: the backup key with this ending.
 inline constexpr const char* kUnreadableBackupSuffix = ".unreadable";
 
-// What an unlock found under the backup key.
-enum class GestureRestore { NothingToRestore, Restored, Unreadable };
+// What an unlock found under the backup key, and what became of it.
+enum class GestureRestore {
+  NothingToRestore,
+  Restored,
+  Unreadable,  // data that is no backup: left for the user to decide
+  NotPutBack,  // the backup could not be read, or the store did not keep every value
+};
 
 class TrackpadGestureLock {
  public:
@@ -31,16 +36,19 @@ class TrackpadGestureLock {
   TrackpadGestureLock(const TrackpadGestureLock&) = delete;
   TrackpadGestureLock& operator=(const TrackpadGestureLock&) = delete;
 
-  // With no data under the backup key: records every preference of the table
+  // With no value under the backup key: records every preference of the table
   // that holds nothing, a boolean or a whole number, stores that backup, and
-  // only once it reads back intact writes the disabled values, flushes and
-  // notifies. Preferences holding anything else are left out and untouched.
-  // With any data there, readable or not, does nothing. A backup that does not
-  // read back intact is removed again, so that the next lock starts afresh.
+  // only once it reads back intact from disk writes the disabled values,
+  // flushes and notifies. Preferences holding anything else are left out and
+  // untouched. With anything there, decodable, damaged or impossible to read,
+  // does nothing. A backup that does not read back intact is removed again,
+  // so that the next lock starts afresh.
   void lock();
   // Puts back every entry of a readable backup (also ones the table does not
-  // list), flushes, removes the backup and notifies. Does nothing without a
-  // backup, and leaves an unreadable one where it is.
+  // list), flushes, reads every value back and notifies; the backup is removed
+  // only when every value reads back as saved, and otherwise kept for the next
+  // try. Does nothing without a backup, and leaves one it cannot read or decode
+  // where it is.
   [[nodiscard]] GestureRestore unlock();
   // Gives up an unreadable backup: keeps its data under the backup key with
   // kUnreadableBackupSuffix (replacing an older copy), then removes every
@@ -58,6 +66,8 @@ class TrackpadGestureLock {
  private:
   // Stores data under key and reads it back; false unless it was kept as written.
   bool storeVerified(const std::string& key, std::span<const std::uint8_t> data);
+  // Whether the store now holds what stored recorded.
+  bool readsBack(const StoredValue& stored);
 
   std::string backupDefaultsKey_;
   std::vector<PreferenceOverride> overrides_;

@@ -49,7 +49,9 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
     return;
   }
   isLocked_ = true;
+  ++lockNumber_;
   gestureLock_->lock();
+  if (services_.keyboard != nullptr) keyboardAtLock_ = services_.keyboard->read();
   if (!eventTap_->setEnabled(true)) {
     rollBackLock();
     return;
@@ -59,6 +61,25 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
     services_.session->watchScreenLockers(this);
   }
   showUnlockMark(*markPlace);
+  if (services_.privacy.inputAccess().secureKeyboardEntryExists) {
+    watchSecureKeyboardEntry(lockNumber_);
+  }
+}
+
+// A password prompt that turns on secure keyboard entry while locked would
+// get every key past the tap: the lock is given up at once and the user told,
+// with the input free by then.
+void InputLockController::watchSecureKeyboardEntry(unsigned lockNumber) {
+  services_.mainQueue.asyncAfter(1.0, [this, lockNumber] {
+    if (!isLocked_ || lockNumber != lockNumber_) return;
+    if (!services_.privacy.inputAccess().secureKeyboardEntry) {
+      watchSecureKeyboardEntry(lockNumber);
+      return;
+    }
+    unlock(/*mayAsk=*/false);
+    if (forcedUnlockHandler_) forcedUnlockHandler_();
+    services_.alerts.runModal(secureEntryTookKeyboardAlert());
+  });
 }
 
 // Without a mark on screen the button alone is the target, or, while it
@@ -72,6 +93,7 @@ void InputLockController::showUnlockMark(Rect place) {
 // the status item never shows a lock that is not there.
 void InputLockController::rollBackLock() {
   isLocked_ = false;
+  keyboardAtLock_.reset();  // nothing reached it
   // A tap left on while unlocked passes every event, so its answer changes nothing.
   static_cast<void>(eventTap_->setEnabled(false));
   restoreGestures(/*mayAsk=*/true);
@@ -88,6 +110,9 @@ void InputLockController::unlock(bool mayAsk) {
   if (eventTap_) static_cast<void>(eventTap_->setEnabled(false));  // as in rollBackLock()
   if (unlockMarkFrame_) services_.unlockMark.hide();
   unlockMarkFrame_.reset();
+  // What a wipe or a cat toggled (Caps Lock, sticky keys...) goes back as it was.
+  if (keyboardAtLock_ && services_.keyboard != nullptr) services_.keyboard->apply(*keyboardAtLock_);
+  keyboardAtLock_.reset();
   if (services_.session != nullptr) {
     services_.session->watchScreenLockers(nullptr);
     services_.session->releasePowerKeys();
@@ -106,9 +131,15 @@ void InputLockController::restoreGesturesLeftLocked() {
 }
 
 // Without a readable backup the settings stay off for good, so the user is
-// told once per run and may reset them; the tap is off by now.
+// told once per run and may reset them; a restore that did not take keeps the
+// backup for the next try and is told once per run too. The tap is off by now.
 void InputLockController::restoreGestures(bool mayAsk) {
-  if (gestureLock_->unlock() != GestureRestore::Unreadable) return;
+  const GestureRestore restore = gestureLock_->unlock();
+  if (restore == GestureRestore::NotPutBack && mayAsk && !notPutBackReported_) {
+    notPutBackReported_ = true;
+    services_.alerts.runModal(settingsNotPutBackAlert(wording_));
+  }
+  if (restore != GestureRestore::Unreadable) return;
   if (!mayAsk || unreadableBackupReported_) return;
   unreadableBackupReported_ = true;
   if (services_.alerts.runModal(unreadableBackupAlert(wording_)) == kResetGesturesButton) {

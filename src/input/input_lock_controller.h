@@ -11,6 +11,7 @@
 #include "platform/alert.h"
 #include "platform/application.h"
 #include "platform/event_tap.h"
+#include "platform/keyboard.h"
 #include "platform/privacy.h"
 #include "platform/screens.h"
 #include "platform/session.h"
@@ -33,6 +34,8 @@ struct InputLockServices {
   UnlockMarkWindow& unlockMark;
   // Where the OS has a login session to care for while locked.
   LoginSession* session = nullptr;
+  // Where the OS can tell and put back the keyboard's own state.
+  KeyboardStateAccess* keyboard = nullptr;
 };
 
 class InputLockController final : public EventTapClient, public ScreenLockerListener {
@@ -94,6 +97,8 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void unlock(bool mayAsk);
   void restoreGestures(bool mayAsk);
   void handleTapDisabled() noexcept;
+  // While locked where secure keyboard entry exists: looks about once a second.
+  void watchSecureKeyboardEntry(unsigned lockNumber);
   void queueForcedUnlock() noexcept;
   bool unlocksAt(Point location) const noexcept;
   void showUnlockMark(Rect place);
@@ -120,6 +125,11 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   mutable std::array<Rect, kMaxScreens> frameBuffer_;
   mutable std::array<Rect, kMaxScreens> housingBuffer_;
   bool unreadableBackupReported_ = false;
+  bool notPutBackReported_ = false;
+  // The keyboard as it was when the lock began, put back at its end.
+  std::optional<KeyboardState> keyboardAtLock_;
+  // Counts locks, so that a check queued for an earlier lock does nothing.
+  unsigned lockNumber_ = 0;
   // Last, so that it goes first: the tap calls back into this object.
   std::unique_ptr<EventTap> eventTap_;
 };

@@ -26,9 +26,10 @@ AlertContent lockRefusedAlert(TapRefusal reason, const PlatformWording& wording)
 
 AlertContent iconHiddenAlert() {
   return {"Hushpad's icon is hidden",
-          "Hushpad unlocks only when you click its icon in the menu bar, and the icon is hidden "
-          "right now (behind the camera housing or by a menu bar manager). Make room in the menu "
-          "bar, then lock again.",
+          "Hushpad unlocks when you click its icon, or the mark it shows where you clicked to "
+          "lock, and there is neither a click to go by nor an icon on screen right now (it is "
+          "behind the camera housing or hidden by a menu bar manager). Click the icon to lock, "
+          "or make room in the menu bar first.",
           {"OK"}};
 }
 
@@ -46,6 +47,23 @@ AlertContent unreadableBackupAlert(const PlatformWording& wording) {
           "some gestures may stay off. Reset Gestures turns them back on with the system's "
           "standard values. The unreadable copy is kept.",
           {"Reset Gestures", "Keep As Is"}};
+}
+
+AlertContent settingsNotPutBackAlert(const PlatformWording& wording) {
+  return {"Hushpad could not put your " + wording.inputDevice + " settings back yet",
+          "The settings saved before the lock were not all taken back by the system (its "
+          "settings service may not be running, or the disk may be full). They are kept, and "
+          "Hushpad tries again at the next unlock and when it next starts.",
+          {"OK"}};
+}
+
+AlertContent secureEntryTookKeyboardAlert() {
+  return {"Hushpad unlocked: a password field took the keyboard",
+          "While the lock was on, another app turned on secure keyboard entry (a password "
+          "prompt, or Terminal's Secure Keyboard Entry), which hands keys to it past Hushpad. "
+          "Rather than show a lock that no longer holds, Hushpad let go. Lock again once the "
+          "prompt is gone.",
+          {"OK"}};
 }
 
 }  // namespace hushpad

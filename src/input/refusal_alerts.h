@@ -21,5 +21,9 @@ AlertContent secureKeyboardEntryAlert();
 
 inline constexpr std::size_t kResetGesturesButton = 0;
 AlertContent unreadableBackupAlert(const PlatformWording& wording);
+// The saved settings were written back but did not all take, or could not be read.
+AlertContent settingsNotPutBackAlert(const PlatformWording& wording);
+// A password field took the keyboard while locked, so the lock was given up.
+AlertContent secureEntryTookKeyboardAlert();
 
 }  // namespace hushpad

@@ -39,6 +39,8 @@ class MainQueue {
   virtual ~MainQueue() = default;
   // Runs task on a later pass of the main loop.
   virtual void async(std::function<void()> task) = 0;
+  // Runs task on a pass of the main loop about seconds from now.
+  virtual void asyncAfter(double seconds, std::function<void()> task) = 0;
 };
 
 class ReviewPrompt {

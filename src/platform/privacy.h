@@ -18,6 +18,9 @@ struct InputAccess {
   // Another program has turned on secure keyboard entry: keys go to it past
   // any event tap.
   bool secureKeyboardEntry = false;
+  // Whether this OS has secure keyboard entry at all; only then is it watched
+  // while locked.
+  bool secureKeyboardEntryExists = false;
 };
 
 class PrivacyAccess {

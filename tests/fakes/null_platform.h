@@ -8,7 +8,8 @@
 //   "inputAccess", "promptForAccessibility", "requestInputMonitoring",
 //   "holdPowerKeys", "releasePowerKeys", "watch", "unwatch", "requestReview",
 //   "applicationWillTerminate", "terminated", "activateIgnoringOtherApps",
-//   "showUnlockMark 988 864 48 48", "hideUnlockMark".
+//   "showUnlockMark 988 864 48 48", "hideUnlockMark", "synchronizeDefaults",
+//   "readKeyboard", "applyKeyboard".
 // What a test sets up or looks at are its plain members. The status button,
 // the event tap and images are objects of their own, as the interfaces hand
 // them out.
@@ -19,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -170,12 +172,13 @@ struct NullPlatform : Application,
                       LoginSession,
                       Screens,
                       UnlockMarkWindow,
+                      KeyboardStateAccess,
                       PreferenceStore,
                       UserDefaults,
                       DistributedNotifications {
   // Every interface is this object (the members of both are all of distinct types).
   InputLockServices inputServices() {
-    return {*this, *this, *this, *this, *this, *this, *this, this};
+    return {*this, *this, *this, *this, *this, *this, *this, this, this};
   }
   Platform platform() {
     return {*this, *this, *this, inputServices(),           *this,
@@ -205,8 +208,23 @@ struct NullPlatform : Application,
   bool accessoryPolicy = false;
   std::optional<MouseEventType> currentEvent;
 
-  // MainQueue: tasks wait until the test runs them, those queued meanwhile too.
+  // MainQueue: tasks wait until the test runs them, those queued meanwhile too;
+  // delayed ones until the test lets time pass.
   void async(std::function<void()> task) override { pending.push_back(std::move(task)); }
+  void asyncAfter(double seconds, std::function<void()> task) override {
+    later.push_back({seconds, std::move(task)});
+  }
+  // Lets a second pass: runs the delayed tasks that were due, then the rest.
+  void aSecondPasses() {
+    std::vector<std::pair<double, std::function<void()>>> due;
+    std::swap(due, later);
+    for (auto& [seconds, task] : due) {
+      if (seconds <= 1) task();
+      else later.push_back({seconds - 1, std::move(task)});
+    }
+    runPending();
+  }
+  std::vector<std::pair<double, std::function<void()>>> later;
   std::size_t runPending() {  // returns how many ran
     std::size_t ran = 0;
     for (; !pending.empty(); ++ran) {
@@ -350,9 +368,12 @@ struct NullPlatform : Application,
     record("copy " + slot(key, address));
     return value(key, address);
   }
+  // A store that drops every write, or those of some keys, as one whose
+  // service has gone.
   void setValue(const std::string& key, const std::optional<PreferenceValue>& value,
                 const PreferenceAddress& address) override {
     record("set " + slot(key, address) + " = " + describe(value));
+    if (dropPreferenceWrites || droppedKeys.contains(key)) return;
     if (value) values.insert_or_assign(slot(key, address), *value);
     if (!value) values.erase(slot(key, address));
   }
@@ -366,11 +387,18 @@ struct NullPlatform : Application,
     return values.contains(slot(key, a)) ? std::optional(values.at(slot(key, a))) : std::nullopt;
   }
   std::map<std::string, PreferenceValue> values;  // by slot
+  bool dropPreferenceWrites = false;
+  std::set<std::string> droppedKeys;
 
   // UserDefaults
-  std::optional<Bytes> dataForKey(const std::string& key) override {
+  StoredData dataForKey(const std::string& key) override {
     record("dataForKey " + key);
-    return held<Bytes>(key);
+    if (unreadableKeys.contains(key)) return {std::nullopt, true};
+    return {held<Bytes>(key), false};
+  }
+  bool synchronize() override {
+    record("synchronizeDefaults");
+    return !failSynchronize;
   }
   void setData(const std::string& key, std::span<const std::uint8_t> bytes) override {
     record("setData " + key);
@@ -404,9 +432,24 @@ struct NullPlatform : Application,
   bool gesturesRestored() const { return gestures(true, false); }
   std::map<std::string, std::variant<Bytes, bool>> entries;
   bool dropDataWrites = false;    // setData keeps nothing, as on a full disk
+  bool failSynchronize = false;   // the store says its writes did not reach the disk
+  std::set<std::string> unreadableKeys;  // reads fail, as on a permission error
   bool damageDataWrites = false;  // setData keeps only the first half
 
   void post(const std::string& name) override { record("post " + name); }
+
+  // KeyboardStateAccess: the wipe's keys change `keyboard`; apply puts it back.
+  KeyboardState read() override {
+    record("readKeyboard");
+    return keyboard;
+  }
+  void apply(const KeyboardState& state) override {
+    record("applyKeyboard");
+    keyboard = state;
+  }
+  KeyboardState keyboard{.capsLock = false, .numLock = true, .layoutGroup = 0,
+                         .stickyKeys = false, .slowKeys = std::nullopt,
+                         .mouseKeys = std::nullopt, .bounceKeys = std::nullopt};
 };
 
 }  // namespace hushpad::fakes

@@ -203,7 +203,7 @@ TEST_F(GestureLockTest, LockBacksUpEveryRowBeforeWritingTheDisabledValuesAndUnlo
   log.clear();
   gestureLock.lock();
 
-  EXPECT_EQ(runs(log), "dataForKey copy*136 setData dataForKey set*136 synchronize*6 post*4");
+  EXPECT_EQ(runs(log), "dataForKey copy*136 setData synchronizeDefaults dataForKey set*136 synchronize*6 post*4");
   EXPECT_EQ(backup().size(), 136u);
   EXPECT_EQ(entryFor(kDrag), (StoredValue{kDrag, true, true, std::nullopt}));
   EXPECT_EQ(entryFor(kDragCurrentHost), (StoredValue{kDragCurrentHost, true, std::nullopt, 2}));
@@ -215,7 +215,7 @@ TEST_F(GestureLockTest, LockBacksUpEveryRowBeforeWritingTheDisabledValuesAndUnlo
 
   log.clear();
   EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
-  EXPECT_EQ(runs(log), "dataForKey set*136 synchronize*6 removeObject post*4");
+  EXPECT_EQ(runs(log), "dataForKey set*136 synchronize*6 copy*136 removeObject post*4");
   EXPECT_EQ(fakes::linesOf(log, "post"),
             (Strings{"post com.apple.systempreferences.trackpad.changed",
                      "post com.apple.systempreferences.trackpadEnableSecondaryClick",
@@ -267,19 +267,54 @@ TEST_F(GestureLockTest, WholeNumbersRoundTripAndOtherValuesAreLeftUntouched) {
 // A store that loses or damages the backup: no disabled value is written, and
 // what was stored is taken away again, so that the next lock can try anew.
 TEST_F(GestureLockTest, BackupThatIsNotKeptIntactMeansNoDisabledValuesAndNoEntry) {
-  for (const auto fault : {&GestureLockTest::dropDataWrites, &GestureLockTest::damageDataWrites}) {
+  const std::string readBack = "dataForKey copy*136 setData synchronizeDefaults dataForKey removeObject";
+  for (const auto& [fault, calls] : {std::pair{&GestureLockTest::dropDataWrites, readBack},
+                                     {&GestureLockTest::damageDataWrites, readBack},
+                                     {&GestureLockTest::failSynchronize,
+                                      "dataForKey copy*136 setData synchronizeDefaults removeObject"}}) {
     put(kDrag, true);
     this->*fault = true;
     log.clear();
     gestureLock.lock();
 
-    EXPECT_EQ(runs(log), "dataForKey copy*136 setData dataForKey removeObject");
+    EXPECT_EQ(runs(log), calls);
     EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
     EXPECT_FALSE(entries.contains(kBackupKey));
     this->*fault = false;
   }
   gestureLock.lock();
   EXPECT_EQ(valueOf(kDrag), PreferenceValue{std::int64_t{0}});
+}
+
+// A store that drops every write, or only some (its service gone, a full
+// disk), keeps the backup, and nothing is saved over it: the next unlock tries
+// again. A backup that cannot be read at all is neither replaced by a lock nor
+// given up by an unlock.
+TEST_F(GestureLockTest, ARestoreThatDoesNotTakeKeepsTheBackupForTheNextTry) {
+  for (const bool everyWrite : {true, false}) {
+    SCOPED_TRACE(everyWrite);
+    put(kDrag, true);
+    gestureLock.lock();
+    dropPreferenceWrites = everyWrite;
+    if (!everyWrite) droppedKeys = {kDrag.key};
+    EXPECT_EQ(gestureLock.unlock(), GestureRestore::NotPutBack);
+    EXPECT_TRUE(entries.contains(kBackupKey));
+    EXPECT_EQ(valueOf(kDrag), PreferenceValue{std::int64_t{0}});
+    const Bytes kept = storedBackup().value();
+    gestureLock.lock();
+    EXPECT_EQ(storedBackup(), kept);
+
+    dropPreferenceWrites = false;
+    droppedKeys.clear();
+    EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
+    EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
+    EXPECT_FALSE(entries.contains(kBackupKey));
+  }
+  unreadableKeys = {kBackupKey};
+  log.clear();
+  gestureLock.lock();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::NotPutBack);
+  EXPECT_EQ(log, Strings(2, kReadBackup));  // nothing written, nothing removed
 }
 
 // An undecodable backup is reported and left alone, and blocks later locks,
@@ -302,13 +337,13 @@ TEST_F(GestureLockTest, UndecodableBackupIsLeftAloneUntilAResetThatKeepsACopy) {
   dropDataWrites = true;
   log.clear();
   EXPECT_FALSE(gestureLock.resetAfterUnreadableBackup());
-  EXPECT_EQ(runs(log), "dataForKey setData dataForKey");
+  EXPECT_EQ(runs(log), "dataForKey setData synchronizeDefaults dataForKey");
   EXPECT_EQ(storedBackup(), bytesOf(undecodable));
 
   dropDataWrites = false;
   log.clear();
   EXPECT_TRUE(gestureLock.resetAfterUnreadableBackup());
-  EXPECT_EQ(runs(log), "dataForKey setData dataForKey set*136 synchronize*6 removeObject post*4");
+  EXPECT_EQ(runs(log), "dataForKey setData synchronizeDefaults dataForKey set*136 synchronize*6 removeObject post*4");
   EXPECT_EQ(std::ranges::count_if(log, [](auto& l) { return l.ends_with(" = removed"); }), 136);
   EXPECT_EQ(held<Bytes>(copyKey), bytesOf(undecodable));
   EXPECT_FALSE(entries.contains(kBackupKey));
@@ -336,7 +371,7 @@ TEST_F(GestureLockTest, UnlockRestoresEveryEntryOfTheBackupEvenOutsideTheTable) 
                drag + "any-host TrackpadThreeFingerDrag = removed",
                drag + "current-host TrackpadThreeFingerDrag = removed"}));
   // Only the table's domains are flushed.
-  EXPECT_EQ(runs(log), "dataForKey set*4 synchronize*6 removeObject post*4");
+  EXPECT_EQ(runs(log), "dataForKey set*4 synchronize*6 copy*4 removeObject post*4");
 }
 
 // The process dies while locked; the next one starts with a new lock object.

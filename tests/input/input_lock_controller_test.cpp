@@ -289,6 +289,7 @@ TEST(StripFallback, UnlocksOnlyWhileNeitherTheButtonNorTheMarkIsThere) {
 // unlocks, and so does one on the button while it can be reached. Every way
 // of unlocking takes it away.
 TEST(UnlockMark, StaysWhereItWasShownUntilEveryKindOfUnlock) {
+  const KeyboardState asBefore = fakes::NullPlatform().keyboard;
   const Point lockPoint{500, 450};  // away from the button: behind a tray proxy
   const Rect place = makeRect(488, 438, 24, 24);
   const std::vector<std::function<void(InputRig&)>> unlocks{
@@ -324,7 +325,11 @@ TEST(UnlockMark, StaysWhereItWasShownUntilEveryKindOfUnlock) {
     EXPECT_EQ(verdict(kLeftMouseUp, {500, 450}), TapVerdict::Unlock);
     EXPECT_EQ(rig.mark, place);
 
+    // A wipe toggles Caps Lock and sticky keys under the lock; every unlock puts them back.
+    rig.keyboard.capsLock = true;
+    rig.keyboard.stickyKeys = true;
     unlocks[way](rig);
+    EXPECT_EQ(rig.keyboard, asBefore);
     EXPECT_FALSE(rig.controller.isLocked());
     EXPECT_EQ(rig.mark, std::nullopt);
     EXPECT_EQ(rig.controller.unlockMarkFrame(), std::nullopt);
@@ -344,6 +349,57 @@ TEST(UnlockMark, StaysWhereItWasShownUntilEveryKindOfUnlock) {
   refused.refuseEnable = true;
   refused.controller.lock(lockPoint);
   EXPECT_EQ(fakes::count(refused.log, "showUnlockMark"), 0u);
+  EXPECT_EQ(fakes::count(refused.log, "applyKeyboard"), 0u);
+}
+
+// A restore the settings store did not keep leaves the backup for the next
+// try and says so once per run, with the input free, never at termination.
+TEST(NotPutBack, IsToldOncePerRunAndTheNextUnlockRestores) {
+  InputRig rig;
+  rig.whileAlertShown = [&] { EXPECT_FALSE(rig.controller.isLocked() || rig.tap().enabled); };
+  rig.lockNow();
+  rig.dropPreferenceWrites = true;
+  rig.controller.unlock();
+  EXPECT_EQ(rig.alertTitles(), Strings{"Hushpad could not put your trackpad settings back yet [OK]"});
+  EXPECT_TRUE(rig.gesturesOff());
+  rig.lockNow();
+  rig.controller.unlock();
+  rig.lockNow();
+  rig.controller.unlockForTermination();
+  EXPECT_EQ(rig.alerts.size(), 1u);
+  rig.dropPreferenceWrites = false;
+  rig.lockNow();
+  rig.controller.unlock();
+  EXPECT_TRUE(rig.gesturesRestored());
+}
+
+// Where secure keyboard entry exists it is looked at about once a second
+// while locked, and only then: a password prompt that turns it on unlocks at
+// once, and the user hears why once the input is free. A check queued for an
+// earlier lock does nothing.
+TEST(SecureEntryWhileLocked, UnlocksAndSaysWhy) {
+  InputRig rig;
+  rig.access.secureKeyboardEntryExists = true;
+  rig.lockNow();
+  rig.controller.unlock();
+  rig.lockNow();
+  ASSERT_EQ(rig.later.size(), 2u);
+  rig.aSecondPasses();
+  EXPECT_TRUE(rig.controller.isLocked());
+  EXPECT_EQ(rig.later.size(), 1u);  // the first lock's check ended
+  rig.whileAlertShown = [&] { EXPECT_FALSE(rig.controller.isLocked() || rig.tap().enabled); };
+  rig.access.secureKeyboardEntry = true;
+  rig.aSecondPasses();
+  EXPECT_FALSE(rig.controller.isLocked());
+  EXPECT_TRUE(rig.gesturesRestored());
+  EXPECT_EQ(rig.mark, std::nullopt);
+  EXPECT_EQ(rig.forcedUnlocks, 1);
+  EXPECT_EQ(rig.alertTitles(), Strings{"Hushpad unlocked: a password field took the keyboard [OK]"});
+  EXPECT_TRUE(rig.later.empty());  // nothing runs while unlocked
+
+  InputRig elsewhere;  // an OS without secure keyboard entry: no timer at all
+  elsewhere.lockNow();
+  EXPECT_TRUE(elsewhere.later.empty());
 }
 
 }  // namespace

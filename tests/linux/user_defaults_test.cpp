@@ -38,12 +38,12 @@ class FileUserDefaultsTest : public ::testing::Test {
 TEST_F(FileUserDefaultsTest, DataRoundTripsByteForByteAndOnlyItsFileRemains) {
   for (const Bytes& data : {Bytes{'[', 0, '\n', 0xFF, ']'}, Bytes{}}) {
     defaults.setData("backup", data);
-    EXPECT_EQ(defaults.dataForKey("backup"), data);
+    EXPECT_EQ(defaults.dataForKey("backup").bytes, data);
     EXPECT_EQ(fileContents(folder / "backup.data"), std::string(data.begin(), data.end()));
     EXPECT_EQ(filesIn(folder), Names{"backup.data"});
   }
   defaults.setBool("backup", true);
-  EXPECT_TRUE(defaults.boolForKey("backup") && !defaults.dataForKey("backup"));
+  EXPECT_TRUE(defaults.boolForKey("backup") && defaults.dataForKey("backup").isMissing());
   EXPECT_EQ(filesIn(folder), Names{"backup.bool"});
   defaults.removeObject("backup");
   defaults.setData("../escape", {});  // a key never leads out of the folder
@@ -55,8 +55,24 @@ TEST_F(FileUserDefaultsTest, AFolderThatCannotBeMadeStoresNothingAndDoesNotCrash
   FileUserDefaults blocked((temp.path() / "blocked" / "hushpad").string());
   blocked.setData("key", Bytes{'['});
   blocked.setBool("flag", true);
-  EXPECT_EQ(blocked.dataForKey("key"), std::nullopt);
+  EXPECT_TRUE(blocked.dataForKey("key").isMissing());
   EXPECT_FALSE(blocked.boolForKey("flag"));
+}
+
+// A value that is there but cannot be read is no missing value; the
+// temporary files of writes cut short (kill -9 mid-write) go at the next start.
+TEST_F(FileUserDefaultsTest, UnreadableIsNotMissingAndLeftoversGoAtTheNextStart) {
+  defaults.setData("kept", Bytes{'['});
+  fs::create_directories(folder / "backup.data");  // a read fails: it is a folder
+  for (const char* name : {"backup.data.a1B2c3", "flag.bool.XyZ789", "other.data.x", "notes.txt"}) {
+    std::ofstream(folder / name) << "partial";
+  }
+  const StoredData unreadable = defaults.dataForKey("backup");
+  EXPECT_TRUE(unreadable.unreadable && !unreadable.bytes && !unreadable.isMissing());
+
+  FileUserDefaults restarted(folder.string());
+  EXPECT_EQ(filesIn(folder), (Names{"backup.data", "kept.data", "notes.txt", "other.data.x"}));
+  EXPECT_EQ(restarted.dataForKey("kept").bytes, Bytes{'['});
 }
 
 }  // namespace

@@ -61,4 +61,10 @@ void GLibMainQueue::async(std::function<void()> task) {
                   deleteTask);
 }
 
+void GLibMainQueue::asyncAfter(double seconds, std::function<void()> task) {
+  const auto milliseconds = static_cast<guint>(seconds > 0 ? seconds * 1000 : 0);
+  g_timeout_add_full(G_PRIORITY_DEFAULT, milliseconds, runTask,
+                     new std::function<void()>(std::move(task)), deleteTask);
+}
+
 }  // namespace hushpad::linux

@@ -48,6 +48,7 @@ class GLibMainQueue final : public MainQueue {
  public:
   // Runs task from an idle callback of the default main context.
   void async(std::function<void()> task) override;
+  void asyncAfter(double seconds, std::function<void()> task) override;
 };
 
 // There is no app store to ask for a rating.

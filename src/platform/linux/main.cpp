@@ -19,6 +19,7 @@
 #include "platform/linux/status_item.h"
 #include "platform/linux/unlock_mark.h"
 #include "platform/linux/image.h"
+#include "platform/linux/keyboard.h"
 #include "platform/linux/login_session.h"
 #include "platform/linux/notifications.h"
 #include "platform/linux/privacy.h"
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
   NoReviewPrompt reviewPrompt;
   LogindSession session(gdk_display_get_default());
   OverlayUnlockMark unlockMark(screens);
+  XkbKeyboardState keyboard(gdk_display_get_default());
   Platform platform{.application = application,
                     .statusBar = statusBar,
                     .images = images,
@@ -70,7 +72,8 @@ int main(int argc, char** argv) {
                               .privacy = privacy,
                               .mainQueue = mainQueue,
                               .unlockMark = unlockMark,
-                              .session = &session},
+                              .session = &session,
+                              .keyboard = &keyboard},
                     .preferences = preferences,
                     .userDefaults = userDefaults,
                     .notifications = notifications,

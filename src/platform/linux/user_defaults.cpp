@@ -26,13 +26,40 @@ void reportFailure(const char* what, const std::string& path, int error) {
   std::fprintf(stderr, "Hushpad: could not %s %s: %s\n", what, path.c_str(), std::strerror(error));
 }
 
-std::optional<Bytes> readFile(const std::string& path) {
+StoredData readFile(const std::string& path) {
   gchar* contents = nullptr;
   gsize length = 0;
-  if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return std::nullopt;
+  GError* error = nullptr;
+  if (!g_file_get_contents(path.c_str(), &contents, &length, &error)) {
+    // No such file, or a path through something that is no folder: nothing there.
+    const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT) ||
+                         g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOTDIR);
+    if (!missing) std::fprintf(stderr, "Hushpad: could not read %s: %s\n", path.c_str(), error->message);
+    g_error_free(error);
+    return {std::nullopt, !missing};
+  }
   Bytes bytes(contents, contents + length);
   g_free(contents);
-  return bytes;
+  return {std::move(bytes), false};
+}
+
+// "<name>.data.XXXXXX" or "<name>.bool.XXXXXX": a temporary file of replaceFile.
+bool isLeftoverTemporary(const std::string& name) {
+  constexpr std::size_t kSuffix = 7;  // ".XXXXXX"
+  if (name.size() <= kSuffix || name[name.size() - kSuffix] != '.') return false;
+  const std::string stem = name.substr(0, name.size() - kSuffix);
+  return stem.ends_with(kDataKind) || stem.ends_with(kBoolKind);
+}
+
+void removeLeftoverTemporaries(const std::string& directory) {
+  GDir* folder = g_dir_open(directory.c_str(), 0, nullptr);
+  if (folder == nullptr) return;
+  while (const gchar* name = g_dir_read_name(folder)) {
+    if (!isLeftoverTemporary(name)) continue;
+    const std::string path = directory + "/" + name;
+    if (g_unlink(path.c_str()) != 0) reportFailure("remove", path, errno);
+  }
+  g_dir_close(folder);
 }
 
 bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
@@ -94,7 +121,9 @@ std::string fileNameForKey(const std::string& key) {
   return name;
 }
 
-FileUserDefaults::FileUserDefaults(std::string directory) : directory_(std::move(directory)) {}
+FileUserDefaults::FileUserDefaults(std::string directory) : directory_(std::move(directory)) {
+  removeLeftoverTemporaries(directory_);
+}
 
 std::string FileUserDefaults::defaultDirectory() {
   gchar* path = g_build_filename(g_get_user_config_dir(), "hushpad", nullptr);
@@ -107,7 +136,7 @@ std::string FileUserDefaults::pathFor(const std::string& key, const char* kind) 
   return directory_ + "/" + fileNameForKey(key) + kind;
 }
 
-std::optional<Bytes> FileUserDefaults::dataForKey(const std::string& key) {
+StoredData FileUserDefaults::dataForKey(const std::string& key) {
   return readFile(pathFor(key, kDataKind));
 }
 
@@ -124,7 +153,7 @@ void FileUserDefaults::removeObject(const std::string& key) {
 }
 
 bool FileUserDefaults::boolForKey(const std::string& key) {
-  const std::optional<Bytes> contents = readFile(pathFor(key, kBoolKind));
+  const std::optional<Bytes> contents = readFile(pathFor(key, kBoolKind)).bytes;
   const std::span<const std::uint8_t> truth = textBytes(kTrue);
   return contents && std::equal(contents->begin(), contents->end(), truth.begin(), truth.end());
 }

@@ -36,6 +36,7 @@ class AppKitApplication final : public Application {
 class DispatchMainQueue final : public MainQueue {
  public:
   void async(std::function<void()> task) override;
+  void asyncAfter(double seconds, std::function<void()> task) override;
 };
 
 // StoreKit is linked weakly and reached by name, so the program still starts

@@ -70,6 +70,13 @@ void DispatchMainQueue::async(std::function<void()> task) {
   });
 }
 
+void DispatchMainQueue::asyncAfter(double seconds, std::function<void()> task) {
+  const auto delay = static_cast<std::int64_t>(seconds * NSEC_PER_SEC);
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, delay), dispatch_get_main_queue(), ^{
+    task();
+  });
+}
+
 void StoreKitReviewPrompt::requestReview() {
   Class controller = NSClassFromString(@"SKStoreReviewController");
   SEL request = NSSelectorFromString(@"requestReview");

@@ -10,6 +10,7 @@
 #include "platform/macos/application.h"
 #include "platform/macos/event_tap.h"
 #include "platform/macos/image.h"
+#include "platform/macos/keyboard.h"
 #include "platform/macos/notifications.h"
 #include "platform/macos/preference_store.h"
 #include "platform/macos/privacy.h"
@@ -38,6 +39,7 @@ int main() {
     macos::DispatchMainQueue mainQueue;
     macos::StoreKitReviewPrompt reviewPrompt;
     macos::AppKitUnlockMark unlockMark;
+    macos::HIDKeyboardState keyboard;
     hushpad::Platform platform{.application = application,
                                .statusBar = statusBar,
                                .images = images,
@@ -47,7 +49,8 @@ int main() {
                                          .workspace = workspace,
                                          .privacy = privacy,
                                          .mainQueue = mainQueue,
-                                         .unlockMark = unlockMark},
+                                         .unlockMark = unlockMark,
+                                         .keyboard = &keyboard},
                                .preferences = preferences,
                                .userDefaults = userDefaults,
                                .notifications = notifications,

@@ -13,7 +13,8 @@ InputAccess SystemPrivacyAccess::inputAccess() {
           .inputMonitoringGranted =
               IOHIDCheckAccess(kIOHIDRequestTypeListenEvent) == kIOHIDAccessTypeGranted,
           .sessionCanBeHeld = true,
-          .secureKeyboardEntry = IsSecureEventInputEnabled() != false};
+          .secureKeyboardEntry = IsSecureEventInputEnabled() != false,
+          .secureKeyboardEntryExists = true};
 }
 
 void SystemPrivacyAccess::promptForAccessibility() {

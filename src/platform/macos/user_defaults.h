@@ -9,7 +9,8 @@ namespace hushpad::macos {
 // are dropped.
 class FoundationUserDefaults final : public UserDefaults {
  public:
-  std::optional<Bytes> dataForKey(const std::string& key) override;
+  StoredData dataForKey(const std::string& key) override;
+  bool synchronize() override;
   void setData(const std::string& key, std::span<const std::uint8_t> data) override;
   void removeObject(const std::string& key) override;
   bool boolForKey(const std::string& key) override;

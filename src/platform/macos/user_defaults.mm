@@ -11,12 +11,18 @@ NSUserDefaults* defaults() { return [NSUserDefaults standardUserDefaults]; }
 
 }  // namespace
 
-std::optional<Bytes> FoundationUserDefaults::dataForKey(const std::string& key) {
+StoredData FoundationUserDefaults::dataForKey(const std::string& key) {
   NSString* nsKey = toNSString(key);
   NSData* data = nsKey != nil ? [defaults() dataForKey:nsKey] : nil;
-  if (data == nil) return std::nullopt;
+  if (data == nil) return {};
   const auto* bytes = static_cast<const std::uint8_t*>(data.bytes);
-  return Bytes(bytes, bytes + data.length);
+  return {Bytes(bytes, bytes + data.length), false};
+}
+
+// NSUserDefaults answers from memory: only the preferences daemon's word that
+// the values reached it says they will outlive this process.
+bool FoundationUserDefaults::synchronize() {
+  return CFPreferencesAppSynchronize(kCFPreferencesCurrentApplication) != false;
 }
 
 void FoundationUserDefaults::setData(const std::string& key, std::span<const std::uint8_t> data) {

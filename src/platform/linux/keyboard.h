@@ -1,0 +1,27 @@
+#pragma once
+// The keyboard's state on X11, through XKB: Caps Lock and Num Lock, the
+// locked layout group, and the accessibility controls that keys switch on by
+// themselves (Shift five times: sticky keys; Shift held: slow keys; and mouse
+// and bounce keys). The X server acts on these before any grab sees the key.
+// Main thread only.
+
+#include <gdk/gdk.h>
+
+#include "platform/keyboard.h"
+
+namespace hushpad::linux {
+
+class XkbKeyboardState final : public KeyboardStateAccess {
+ public:
+  explicit XkbKeyboardState(GdkDisplay* display) : display_(display) {}
+
+  // Parts XKB does not answer for (no XKB, no Num Lock key) are nothing.
+  KeyboardState read() override;
+  // Also lets go of modifiers that sticky keys latched meanwhile.
+  void apply(const KeyboardState& state) override;
+
+ private:
+  GdkDisplay* display_;
+};
+
+}  // namespace hushpad::linux
