@@ -22,6 +22,7 @@ if [[ "${1:-}" == "--tests" ]]; then
     xvfb xauth trayer xdotool x11-utils   # headless X server, tray host, XTEST, xev/xwininfo
     xfce4-panel                           # a second tray host, one that gives icons an alpha channel
     xkbset                                # reading the keyboard accessibility controls back
+    dconf-service dconf-gsettings-backend dconf-cli  # GSettings in dconf, as on GNOME
     dbus dbus-x11 libglib2.0-bin          # private session and system buses, gsettings, gdbus
     python3-gi gir1.2-glib-2.0            # the stand-in logind of the end-to-end tests
     imagemagick                           # screenshots of the tray icon
