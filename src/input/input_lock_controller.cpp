@@ -41,7 +41,7 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
   const std::optional<Rect> markPlace =
       unlockMarkPlace(reachableButtonFrame(screens), buttonFrame(), lockPoint, screens);
   if (!markPlace) {
-    services_.alerts.runModal(iconHiddenAlert());
+    services_.alerts.runModal(iconHiddenAlert(wording_));
     return;
   }
   if (const std::optional<TapRefusal> refusal = ensureEventTap()) {

@@ -24,12 +24,12 @@ AlertContent lockRefusedAlert(TapRefusal reason, const PlatformWording& wording)
           {"Open Settings", "Cancel"}};
 }
 
-AlertContent iconHiddenAlert() {
+AlertContent iconHiddenAlert(const PlatformWording& wording) {
   return {"Hushpad's icon is hidden",
           "Hushpad unlocks when you click its icon, or the mark it shows where you clicked to "
-          "lock, and there is neither a click to go by nor an icon on screen right now (it is "
-          "behind the camera housing or hidden by a menu bar manager). Click the icon to lock, "
-          "or make room in the menu bar first.",
+          "lock, and there is neither a click to go by nor an icon on screen right now (" +
+              wording.whyTheIconIsHidden + "). Click the icon to lock, or " +
+              wording.howToShowTheIcon + " first.",
           {"OK"}};
 }
 

@@ -16,7 +16,7 @@ AlertContent lockRefusedAlert(TapRefusal reason, const PlatformWording& wording)
 
 // Locks refused before any tap is made: the icon could not be clicked to
 // unlock, or keys would reach another program past the tap.
-AlertContent iconHiddenAlert();
+AlertContent iconHiddenAlert(const PlatformWording& wording);
 AlertContent secureKeyboardEntryAlert();
 
 inline constexpr std::size_t kResetGesturesButton = 0;

@@ -13,6 +13,9 @@ struct PlatformWording {
   // instead (only where such sessions exist).
   std::string sessionThatCannotBeHeld = "a session of this kind";
   std::string sessionThatCanBeHeld = "a session of another kind";
+  // Why the status item may not be on screen, and what brings it back.
+  std::string whyTheIconIsHidden = "it is behind the camera housing or hidden by a menu bar manager";
+  std::string howToShowTheIcon = "make room in the menu bar";
 };
 
 }  // namespace hushpad

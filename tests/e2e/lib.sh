@@ -286,11 +286,14 @@ set_user_settings() {
   gsettings reset "$schema" edge-scrolling-enabled
 }
 
+# The scrolling keys off; the tap keys as the user has them (a tap must still
+# reach the unlock mark on a touchpad without a button).
 all_switched_off() {
   local key
-  for key in tap-to-click tap-and-drag two-finger-scrolling-enabled edge-scrolling-enabled; do
+  for key in two-finger-scrolling-enabled edge-scrolling-enabled; do
     [[ "$(setting "$key")" == false ]] && user_has_value "$key" || return 1
   done
+  [[ "$(setting tap-to-click)" == true && "$(setting tap-and-drag)" == false ]]
 }
 
 user_settings_restored() {

@@ -6,7 +6,7 @@
 # goes ahead all the same.
 source "$(dirname "$0")/lib.sh"
 
-inhibit="inhibit handle-power-key:handle-suspend-key:handle-hibernate-key|Hushpad|"
+inhibit="inhibit handle-power-key:handle-suspend-key:handle-hibernate-key:handle-reboot-key|Hushpad|"
 inhibit+="Hushpad is holding the keyboard and pointer|block"
 inhibitions() { grep -cx -- "$inhibit" "$login1_log" 2>/dev/null || true; }
 expect_inhibitions() { [[ $(inhibitions) -eq $1 ]]; }

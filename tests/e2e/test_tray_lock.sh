@@ -102,11 +102,11 @@ step "   an unreadable backup at launch: the alert, \"Reset Gestures\", then loc
 alert_window() { xdotool search --onlyvisible --name '^Hushpad$' 2>/dev/null | head -n 1 | grep .; }
 no_user_values() {
   local key
-  for key in tap-to-click tap-and-drag two-finger-scrolling-enabled edge-scrolling-enabled; do
+  for key in two-finger-scrolling-enabled edge-scrolling-enabled; do
     ! user_has_value "$key" || return 1
   done
 }
-for key in tap-to-click tap-and-drag two-finger-scrolling-enabled edge-scrolling-enabled; do
+for key in two-finger-scrolling-enabled edge-scrolling-enabled; do
   gsettings set "$schema" "$key" false
 done
 head -c 60 "$work/backup-before-crash" >"$backup"  # as a full disk might leave it

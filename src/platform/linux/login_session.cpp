@@ -27,17 +27,30 @@ GDBusConnection* LogindSession::systemBus() {
   return bus_;
 }
 
+// systemd 248 and later reboot on the reboot key; older ones refuse to hear of
+// it, and are asked again without it.
 void LogindSession::holdPowerKeys() {
   if (inhibitor_ >= 0) return;
   GDBusConnection* bus = systemBus();
   if (bus == nullptr) return;
+  for (const char* keys : {"handle-power-key:handle-suspend-key:handle-hibernate-key:handle-reboot-key",
+                           "handle-power-key:handle-suspend-key:handle-hibernate-key"}) {
+    if (inhibit(bus, keys)) return;
+  }
+}
+
+bool LogindSession::inhibit(GDBusConnection* bus, const char* keys) {
   GUnixFDList* fds = nullptr;
+  GError* error = nullptr;
   GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
       bus, kLogind, kManagerPath, kManager, "Inhibit",
-      g_variant_new("(ssss)", "handle-power-key:handle-suspend-key:handle-hibernate-key", "Hushpad",
-                    "Hushpad is holding the keyboard and pointer", "block"),
+      g_variant_new("(ssss)", keys, "Hushpad", "Hushpad is holding the keyboard and pointer",
+                    "block"),
       G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &fds, nullptr,
-      nullptr);
+      &error);
+  // Only a refusal of the request itself is worth asking again.
+  const bool refused = error != nullptr && g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS);
+  if (error != nullptr) g_error_free(error);
   if (reply != nullptr && fds != nullptr) {
     gint32 index = -1;
     g_variant_get(reply, "(h)", &index);
@@ -45,6 +58,7 @@ void LogindSession::holdPowerKeys() {
   }
   if (reply != nullptr) g_variant_unref(reply);
   if (fds != nullptr) g_object_unref(fds);
+  return !refused;
 }
 
 void LogindSession::releasePowerKeys() {
@@ -60,17 +74,35 @@ void LogindSession::watchScreenLockers(ScreenLockerListener* listener) {
   x_.watch(listener);
 }
 
+// Signals are taken only from logind's own connection: a name is no proof of
+// who sent a signal.
 void LogindSession::subscribe() {
   GDBusConnection* bus = systemBus();
-  if (bus == nullptr) return;
+  if (bus == nullptr || logindOwner(bus).empty()) return;
+  const gchar* sender = logindOwner_.c_str();
   if (!sessionPath(bus).empty()) {
     lockSubscription_ = g_dbus_connection_signal_subscribe(
-        bus, kLogind, "org.freedesktop.login1.Session", "Lock", sessionPath_.c_str(), nullptr,
+        bus, sender, "org.freedesktop.login1.Session", "Lock", sessionPath_.c_str(), nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE, logindSignal, this, nullptr);
   }
   sleepSubscription_ = g_dbus_connection_signal_subscribe(
-      bus, kLogind, kManager, "PrepareForSleep", kManagerPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+      bus, sender, kManager, "PrepareForSleep", kManagerPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
       logindSignal, this, nullptr);
+}
+
+const std::string& LogindSession::logindOwner(GDBusConnection* bus) {
+  if (!logindOwner_.empty()) return logindOwner_;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "GetNameOwner", g_variant_new("(s)", kLogind), G_VARIANT_TYPE("(s)"),
+      G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
+  if (reply != nullptr) {
+    const gchar* owner = nullptr;
+    g_variant_get(reply, "(&s)", &owner);
+    logindOwner_ = owner;
+    g_variant_unref(reply);
+  }
+  return logindOwner_;
 }
 
 void LogindSession::unsubscribe() {

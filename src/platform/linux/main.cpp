@@ -50,8 +50,10 @@ int main(int argc, char** argv) {
   RecordingImageFactory images;
   GrabEventTapFactory eventTaps(screens,
                                 [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); });
+  // An XWayland grab holds no Wayland client: refused as a Wayland session is.
   X11InputAccess privacy(
-      isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY")));
+      isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY")) ||
+      isXWaylandServer(gdk_display_get_default()));
   GtkAlertPresenter alerts;
   DesktopWorkspace workspace;
   GSettingsPreferenceStore preferences;
@@ -82,6 +84,9 @@ int main(int argc, char** argv) {
                     .wording = {.inputDevice = "touchpad",
                                 .sessionThatCannotBeHeld = "a Wayland session",
                                 .sessionThatCanBeHeld =
-                                    "an X11 session (for example \"GNOME on Xorg\")"}};
+                                    "an X11 session (for example \"GNOME on Xorg\")",
+                                .whyTheIconIsHidden =
+                                    "there is no system tray, or it has not shown the icon yet",
+                                .howToShowTheIcon = "start a system tray"}};
   return runHushpad(platform);
 }

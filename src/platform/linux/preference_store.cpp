@@ -180,16 +180,14 @@ struct TouchpadKey {
   const char* key;
 };
 
+// Tap-to-click and tap-and-drag stay as the user has them: the grab swallows
+// taps anyway, and on a touchpad without a button a tap is the only click
+// there is to unlock with.
 constexpr std::array kTouchpadKeys{
-    TouchpadKey{"org.gnome.desktop.peripherals.touchpad", "tap-to-click"},
-    TouchpadKey{"org.gnome.desktop.peripherals.touchpad", "tap-and-drag"},
     TouchpadKey{"org.gnome.desktop.peripherals.touchpad", "two-finger-scrolling-enabled"},
     TouchpadKey{"org.gnome.desktop.peripherals.touchpad", "edge-scrolling-enabled"},
-    TouchpadKey{"org.cinnamon.desktop.peripherals.touchpad", "tap-to-click"},
-    TouchpadKey{"org.cinnamon.desktop.peripherals.touchpad", "tap-and-drag"},
     TouchpadKey{"org.cinnamon.desktop.peripherals.touchpad", "two-finger-scrolling-enabled"},
     TouchpadKey{"org.cinnamon.desktop.peripherals.touchpad", "edge-scrolling-enabled"},
-    TouchpadKey{"org.mate.peripherals-touchpad", "tap-to-click"},
     TouchpadKey{"org.mate.peripherals-touchpad", "vertical-two-finger-scrolling"},
     TouchpadKey{"org.mate.peripherals-touchpad", "horizontal-two-finger-scrolling"},
     TouchpadKey{"org.mate.peripherals-touchpad", "vertical-edge-scrolling"},
