@@ -9,8 +9,12 @@ org.freedesktop.login1. Each line it appends to LOG:
     inhibit WHAT|WHO|WHY|MODE   an Inhibit call, answered with one end of a pipe
     released N                  every copy of inhibitor N's end has been closed
     session PID                 GetSessionByPID(PID)
+    session-id ID               GetSession(ID), answered with .../session/ID
+    user UID                    GetUser(UID); the user's Display is the session that
+                                LOGIN1_DISPLAY_SESSION names, none when it is unset
 Test hooks (interface org.hushpad.TestHooks on /org/freedesktop/login1):
     EmitLock()                  the session's Lock signal, as `loginctl lock-session`
+    EmitLockOn(o)               the same from another session object
     EmitPrepareForSleep(b)      the manager's PrepareForSleep signal
 """
 import os
@@ -19,6 +23,9 @@ import sys
 from gi.repository import Gio, GLib
 
 SESSION_PATH = "/org/freedesktop/login1/session/_31"
+SESSIONS = "/org/freedesktop/login1/session/"
+USER_PATH = "/org/freedesktop/login1/user/_0"
+DISPLAY_SESSION = os.environ.get("LOGIN1_DISPLAY_SESSION", "")
 INTROSPECTION = Gio.DBusNodeInfo.new_for_xml("""
 <node>
   <interface name="org.freedesktop.login1.Manager">
@@ -30,13 +37,23 @@ INTROSPECTION = Gio.DBusNodeInfo.new_for_xml("""
     <method name="GetSessionByPID">
       <arg type="u" direction="in"/><arg type="o" direction="out"/>
     </method>
+    <method name="GetSession">
+      <arg type="s" direction="in"/><arg type="o" direction="out"/>
+    </method>
+    <method name="GetUser">
+      <arg type="u" direction="in"/><arg type="o" direction="out"/>
+    </method>
     <signal name="PrepareForSleep"><arg type="b"/></signal>
   </interface>
   <interface name="org.freedesktop.login1.Session">
     <signal name="Lock"/>
   </interface>
+  <interface name="org.freedesktop.login1.User">
+    <property name="Display" type="(so)" access="read"/>
+  </interface>
   <interface name="org.hushpad.TestHooks">
     <method name="EmitLock"/>
+    <method name="EmitLockOn"><arg type="o" direction="in"/></method>
     <method name="EmitPrepareForSleep"><arg type="b" direction="in"/></method>
   </interface>
 </node>""")
@@ -65,6 +82,16 @@ def main():
         elif method == "GetSessionByPID":
             log.write("session %d\n" % args.unpack()[0])
             invocation.return_value(GLib.Variant("(o)", (SESSION_PATH,)))
+        elif method == "GetSession":
+            log.write("session-id %s\n" % args.unpack()[0])
+            invocation.return_value(GLib.Variant("(o)", (SESSIONS + args.unpack()[0],)))
+        elif method == "GetUser":
+            log.write("user %d\n" % args.unpack()[0])
+            invocation.return_value(GLib.Variant("(o)", (USER_PATH,)))
+        elif method == "EmitLockOn":
+            connection.emit_signal(None, args.unpack()[0], "org.freedesktop.login1.Session",
+                                   "Lock", None)
+            invocation.return_value(None)
         elif method == "EmitLock":
             connection.emit_signal(None, SESSION_PATH, "org.freedesktop.login1.Session", "Lock",
                                    None)
@@ -74,7 +101,14 @@ def main():
                                    "org.freedesktop.login1.Manager", "PrepareForSleep", args)
             invocation.return_value(None)
 
+    def user_display(*_):
+        path = SESSIONS + DISPLAY_SESSION if DISPLAY_SESSION else "/"
+        return GLib.Variant("(so)", (DISPLAY_SESSION, path))
+
     for interface in INTROSPECTION.interfaces:
+        if interface.name.endswith(".User"):
+            bus.register_object(USER_PATH, interface, on_call, user_display, None)
+            continue
         path = SESSION_PATH if interface.name.endswith(".Session") else "/org/freedesktop/login1"
         bus.register_object(path, interface, on_call, None, None)
     Gio.bus_own_name_on_connection(bus, "org.freedesktop.login1", Gio.BusNameOwnerFlags.NONE,

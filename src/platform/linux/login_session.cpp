@@ -3,6 +3,7 @@
 #include <gio/gunixfdlist.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace hushpad::linux {
@@ -11,98 +12,221 @@ namespace {
 constexpr const char* kLogind = "org.freedesktop.login1";
 constexpr const char* kManagerPath = "/org/freedesktop/login1";
 constexpr const char* kManager = "org.freedesktop.login1.Manager";
-// Long enough for a busy logind, short enough not to hold up the lock.
+// Long enough for a busy logind; nothing waits for it.
 constexpr int kCallTimeoutMs = 2000;
+constexpr const char* kKeys = "handle-power-key:handle-suspend-key:handle-hibernate-key";
+// systemd 248 and later reboot on the reboot key; older ones refuse to hear of it.
+constexpr const char* kKeysWithReboot =
+    "handle-power-key:handle-suspend-key:handle-hibernate-key:handle-reboot-key";
+
+// The reply, or nothing; false when the call was cancelled (the session is
+// gone: nothing may be touched).
+bool finishCall(GObject* bus, GAsyncResult* result, GVariant** reply, GError** error,
+                GUnixFDList** fds = nullptr) {
+  *reply = fds != nullptr
+               ? g_dbus_connection_call_with_unix_fd_list_finish(G_DBUS_CONNECTION(bus), fds,
+                                                                 result, error)
+               : g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error);
+  return *error == nullptr || !g_error_matches(*error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+}
+
+void release(GVariant* reply, GError* error) {
+  if (reply != nullptr) g_variant_unref(reply);
+  if (error != nullptr) g_error_free(error);
+}
 
 }  // namespace
+
+LogindSession::LogindSession(GdkDisplay* display)
+    : cancellable_(g_cancellable_new()), x_(display) {
+  g_bus_get(G_BUS_TYPE_SYSTEM, cancellable_, busReady, this);
+}
 
 LogindSession::~LogindSession() {
   watchScreenLockers(nullptr);
   releasePowerKeys();
+  g_cancellable_cancel(cancellable_);
+  g_object_unref(cancellable_);
   if (bus_ != nullptr) g_object_unref(bus_);
 }
 
-GDBusConnection* LogindSession::systemBus() {
-  if (bus_ == nullptr) bus_ = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
-  return bus_;
+void LogindSession::call(const char* path, const char* interface, const char* method,
+                         GVariant* parameters, const GVariantType* replyType,
+                         GAsyncReadyCallback done) {
+  g_dbus_connection_call(bus_, kLogind, path, interface, method, parameters, replyType,
+                         G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, cancellable_, done, this);
 }
 
-// systemd 248 and later reboot on the reboot key; older ones refuse to hear of
-// it, and are asked again without it.
-void LogindSession::holdPowerKeys() {
-  if (inhibitor_ >= 0) return;
-  GDBusConnection* bus = systemBus();
-  if (bus == nullptr) return;
-  for (const char* keys : {"handle-power-key:handle-suspend-key:handle-hibernate-key:handle-reboot-key",
-                           "handle-power-key:handle-suspend-key:handle-hibernate-key"}) {
-    if (inhibit(bus, keys)) return;
+void LogindSession::busReady(GObject*, GAsyncResult* result, gpointer self) {
+  GError* error = nullptr;
+  GDBusConnection* bus = g_bus_get_finish(result, &error);
+  if (bus == nullptr) {
+    g_error_free(error);  // no system bus: no logind, and the locks go ahead without it
+    return;
+  }
+  auto* session = static_cast<LogindSession*>(self);
+  session->bus_ = bus;
+  g_dbus_connection_call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                         "org.freedesktop.DBus", "GetNameOwner", g_variant_new("(s)", kLogind),
+                         G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
+                         session->cancellable_, ownerReady, self);
+}
+
+// Signals are taken only from logind's own connection: a name is no proof of
+// who sent a signal.
+void LogindSession::ownerReady(GObject* bus, GAsyncResult* result, gpointer self) {
+  GVariant* reply = nullptr;
+  GError* error = nullptr;
+  if (!finishCall(bus, result, &reply, &error)) return release(reply, error);
+  auto* session = static_cast<LogindSession*>(self);
+  if (reply != nullptr) {
+    const gchar* owner = nullptr;
+    g_variant_get(reply, "(&s)", &owner);
+    session->logindOwner_ = owner;
+    session->lookUpSession(SessionLookup::ById);
+  }
+  release(reply, error);
+}
+
+// Programs a desktop starts by itself often run outside the login session (a
+// systemd user scope), where logind finds no session for the process: the
+// session's own id, then the user's display session, come first.
+void LogindSession::lookUpSession(SessionLookup step) {
+  lookup_ = step;
+  switch (step) {
+    case SessionLookup::ById: {
+      const char* id = std::getenv("XDG_SESSION_ID");
+      if (id == nullptr || *id == '\0') return lookUpSession(SessionLookup::UserDisplay);
+      return call(kManagerPath, kManager, "GetSession", g_variant_new("(s)", id),
+                  G_VARIANT_TYPE("(o)"), sessionReady);
+    }
+    case SessionLookup::UserDisplay:
+      return call(kManagerPath, kManager, "GetUser", g_variant_new("(u)", getuid()),
+                  G_VARIANT_TYPE("(o)"), sessionReady);
+    case SessionLookup::ByProcess:
+      return call(kManagerPath, kManager, "GetSessionByPID",
+                  g_variant_new("(u)", static_cast<guint32>(getpid())), G_VARIANT_TYPE("(o)"),
+                  sessionReady);
   }
 }
 
-bool LogindSession::inhibit(GDBusConnection* bus, const char* keys) {
-  GUnixFDList* fds = nullptr;
+void LogindSession::sessionReady(GObject* bus, GAsyncResult* result, gpointer self) {
+  GVariant* reply = nullptr;
   GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
-      bus, kLogind, kManagerPath, kManager, "Inhibit",
-      g_variant_new("(ssss)", keys, "Hushpad", "Hushpad is holding the keyboard and pointer",
-                    "block"),
-      G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &fds, nullptr,
-      &error);
-  // Only a refusal of the request itself is worth asking again.
-  const bool refused = error != nullptr && g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS);
-  if (error != nullptr) g_error_free(error);
+  if (!finishCall(bus, result, &reply, &error)) return release(reply, error);
+  auto* session = static_cast<LogindSession*>(self);
+  const SessionLookup step = session->lookup_;
+  const bool isProperty = reply != nullptr && g_variant_is_of_type(reply, G_VARIANT_TYPE("(v)"));
+  if (reply != nullptr && step == SessionLookup::UserDisplay && !isProperty) {
+    // The user's object: its Display property names the display session.
+    const gchar* user = nullptr;
+    g_variant_get(reply, "(&o)", &user);
+    session->call(user, "org.freedesktop.DBus.Properties", "Get",
+                  g_variant_new("(ss)", "org.freedesktop.login1.User", "Display"),
+                  G_VARIANT_TYPE("(v)"), sessionReady);
+    return release(reply, error);
+  }
+  const gchar* path = nullptr;
+  if (isProperty) {
+    GVariant* display = nullptr;
+    g_variant_get(reply, "(v)", &display);
+    if (g_variant_is_of_type(display, G_VARIANT_TYPE("(so)"))) {
+      g_variant_get(display, "(&s&o)", nullptr, &path);
+      session->sessionPath_ = path;  // copied before the variant goes
+    }
+    g_variant_unref(display);
+    path = session->sessionPath_ == "/" ? nullptr : session->sessionPath_.c_str();
+    if (path == nullptr) session->sessionPath_.clear();
+  } else if (reply != nullptr) {
+    g_variant_get(reply, "(&o)", &path);
+    session->sessionPath_ = path;
+  }
+  release(reply, error);
+  if (!session->sessionPath_.empty()) {
+    if (session->listener_ != nullptr) session->subscribe();  // a lock that began meanwhile
+    return;
+  }
+  if (step == SessionLookup::ById) session->lookUpSession(SessionLookup::UserDisplay);
+  if (step == SessionLookup::UserDisplay) session->lookUpSession(SessionLookup::ByProcess);
+}
+
+void LogindSession::holdPowerKeys() {
+  wantInhibitor_ = true;
+  if (inhibitor_ < 0 && !inhibitPending_ && bus_ != nullptr) requestInhibitor();
+}
+
+void LogindSession::requestInhibitor() {
+  inhibitPending_ = true;
+  g_dbus_connection_call_with_unix_fd_list(
+      bus_, kLogind, kManagerPath, kManager, "Inhibit",
+      g_variant_new("(ssss)", inhibitWithRebootKey_ ? kKeysWithReboot : kKeys, "Hushpad",
+                    "Hushpad is holding the keyboard and pointer", "block"),
+      G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, cancellable_,
+      inhibitReady, this);
+}
+
+// The inhibitor may arrive after the unlock it was meant for: then it goes at once.
+void LogindSession::inhibitReady(GObject* bus, GAsyncResult* result, gpointer self) {
+  GVariant* reply = nullptr;
+  GError* error = nullptr;
+  GUnixFDList* fds = nullptr;
+  const bool live = finishCall(bus, result, &reply, &error, &fds);
+  int fd = -1;
   if (reply != nullptr && fds != nullptr) {
     gint32 index = -1;
     g_variant_get(reply, "(h)", &index);
-    inhibitor_ = g_unix_fd_list_get(fds, index, nullptr);  // a copy, closed on exec
+    fd = g_unix_fd_list_get(fds, index, nullptr);  // a copy, closed on exec
   }
-  if (reply != nullptr) g_variant_unref(reply);
+  const bool refusedKeys =
+      error != nullptr && g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS);
+  release(reply, error);
   if (fds != nullptr) g_object_unref(fds);
-  return !refused;
+  if (!live) {
+    if (fd >= 0) close(fd);
+    return;
+  }
+  auto* session = static_cast<LogindSession*>(self);
+  session->inhibitPending_ = false;
+  if (refusedKeys && session->inhibitWithRebootKey_) {
+    session->inhibitWithRebootKey_ = false;
+    if (session->wantInhibitor_) session->requestInhibitor();
+    return;
+  }
+  if (!session->wantInhibitor_ || session->inhibitor_ >= 0) {
+    if (fd >= 0) close(fd);
+    return;
+  }
+  session->inhibitor_ = fd;
 }
 
 void LogindSession::releasePowerKeys() {
+  wantInhibitor_ = false;
   if (inhibitor_ < 0) return;
   close(inhibitor_);
   inhibitor_ = -1;
 }
 
 void LogindSession::watchScreenLockers(ScreenLockerListener* listener) {
-  if (listener != nullptr && listener_ == nullptr) subscribe();
-  if (listener == nullptr && listener_ != nullptr) unsubscribe();
+  const bool wasWatching = listener_ != nullptr;
   listener_ = listener;
+  if (listener != nullptr && !wasWatching) subscribe();
+  if (listener == nullptr && wasWatching) unsubscribe();
   x_.watch(listener);
 }
 
-// Signals are taken only from logind's own connection: a name is no proof of
-// who sent a signal.
 void LogindSession::subscribe() {
-  GDBusConnection* bus = systemBus();
-  if (bus == nullptr || logindOwner(bus).empty()) return;
+  if (bus_ == nullptr || logindOwner_.empty()) return;
   const gchar* sender = logindOwner_.c_str();
-  if (!sessionPath(bus).empty()) {
+  if (!sessionPath_.empty() && lockSubscription_ == 0) {
     lockSubscription_ = g_dbus_connection_signal_subscribe(
-        bus, sender, "org.freedesktop.login1.Session", "Lock", sessionPath_.c_str(), nullptr,
+        bus_, sender, "org.freedesktop.login1.Session", "Lock", sessionPath_.c_str(), nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE, logindSignal, this, nullptr);
   }
-  sleepSubscription_ = g_dbus_connection_signal_subscribe(
-      bus, sender, kManager, "PrepareForSleep", kManagerPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-      logindSignal, this, nullptr);
-}
-
-const std::string& LogindSession::logindOwner(GDBusConnection* bus) {
-  if (!logindOwner_.empty()) return logindOwner_;
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "GetNameOwner", g_variant_new("(s)", kLogind), G_VARIANT_TYPE("(s)"),
-      G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
-  if (reply != nullptr) {
-    const gchar* owner = nullptr;
-    g_variant_get(reply, "(&s)", &owner);
-    logindOwner_ = owner;
-    g_variant_unref(reply);
+  if (sleepSubscription_ == 0) {
+    sleepSubscription_ = g_dbus_connection_signal_subscribe(
+        bus_, sender, kManager, "PrepareForSleep", kManagerPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, logindSignal, this, nullptr);
   }
-  return logindOwner_;
 }
 
 void LogindSession::unsubscribe() {
@@ -110,21 +234,6 @@ void LogindSession::unsubscribe() {
     if (*subscription != 0) g_dbus_connection_signal_unsubscribe(bus_, *subscription);
     *subscription = 0;
   }
-}
-
-const std::string& LogindSession::sessionPath(GDBusConnection* bus) {
-  if (!sessionPath_.empty()) return sessionPath_;
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, kLogind, kManagerPath, kManager, "GetSessionByPID",
-      g_variant_new("(u)", static_cast<guint32>(getpid())), G_VARIANT_TYPE("(o)"),
-      G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
-  if (reply != nullptr) {
-    const gchar* path = nullptr;
-    g_variant_get(reply, "(&o)", &path);
-    sessionPath_ = path;
-    g_variant_unref(reply);
-  }
-  return sessionPath_;
 }
 
 // Lock, or PrepareForSleep(true): lockers lock before the machine sleeps.

@@ -1,8 +1,11 @@
 #pragma once
 // The login session on a Linux desktop: logind's inhibitor for the power,
-// suspend and hibernate keys, which logind reads from the kernel past any X
-// grab, and the signs that a screen locker is about to take the screen. Main
-// thread only; the entry point owns it.
+// suspend, hibernate and reboot keys, which logind reads from the kernel past
+// any X grab, and the signs that a screen locker is about to take the screen.
+// Nothing here waits: the system bus, logind's own connection and this
+// session are looked up in the background from the start, with deadlines, and
+// a lock whose helpers are not ready goes ahead without them. Main thread
+// only; the entry point owns it.
 
 #include <gio/gio.h>
 
@@ -15,14 +18,17 @@ namespace hushpad::linux {
 
 class LogindSession final : public LoginSession {
  public:
-  explicit LogindSession(GdkDisplay* display) : x_(display) {}
+  // Starts connecting to the system bus that DBUS_SYSTEM_BUS_ADDRESS names
+  // (the usual one by default).
+  explicit LogindSession(GdkDisplay* display);
   ~LogindSession() override;
   LogindSession(const LogindSession&) = delete;
   LogindSession& operator=(const LogindSession&) = delete;
 
   // A "block" inhibitor of handle-power-key, handle-suspend-key,
-  // handle-hibernate-key and handle-reboot-key, on the system bus that DBUS_SYSTEM_BUS_ADDRESS names
-  // (the usual one by default). The kernel closes it with the process.
+  // handle-hibernate-key and handle-reboot-key (without the last where logind
+  // does not know it), asked for without waiting. The kernel closes it with
+  // the process.
   void holdPowerKeys() override;
   void releasePowerKeys() override;
   // logind's Lock signal for this process's session (`loginctl lock-session`,
@@ -31,26 +37,35 @@ class LogindSession final : public LoginSession {
   // count only from the connection that owns its name.
   void watchScreenLockers(ScreenLockerListener* listener) override;
 
+  // The session is XDG_SESSION_ID's, else the user's display session, else
+  // the one logind finds for this process (empty until found, or without logind).
+  const std::string& sessionPath() const { return sessionPath_; }
+
  private:
+  enum class SessionLookup { ById, UserDisplay, ByProcess };
+  static void busReady(GObject*, GAsyncResult* result, gpointer self);
+  static void ownerReady(GObject* bus, GAsyncResult* result, gpointer self);
+  static void sessionReady(GObject* bus, GAsyncResult* result, gpointer self);
+  static void inhibitReady(GObject* bus, GAsyncResult* result, gpointer self);
   static void logindSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                            const gchar* signal, GVariant* parameters, gpointer self);
-  // Asks for the inhibitor of keys; false only when logind refused to hear of them.
-  bool inhibit(GDBusConnection* bus, const char* keys);
+  void call(const char* path, const char* interface, const char* method, GVariant* parameters,
+            const GVariantType* replyType, GAsyncReadyCallback done);
+  void lookUpSession(SessionLookup step);
+  void requestInhibitor();
   void subscribe();
   void unsubscribe();
-  // This process's session object; empty outside a logind session.
-  const std::string& sessionPath(GDBusConnection* bus);
-  // The unique name that owns logind's name, asked once; empty without logind.
-  const std::string& logindOwner(GDBusConnection* bus);
 
-  // Connected on first use; nothing where there is no system bus.
-  GDBusConnection* systemBus();
-
+  GCancellable* cancellable_;
   GDBusConnection* bus_ = nullptr;
+  std::string logindOwner_;
+  std::string sessionPath_;
+  SessionLookup lookup_ = SessionLookup::ById;
+  bool wantInhibitor_ = false;
+  bool inhibitPending_ = false;
+  bool inhibitWithRebootKey_ = true;
   int inhibitor_ = -1;
   ScreenLockerListener* listener_ = nullptr;
-  std::string sessionPath_;
-  std::string logindOwner_;
   guint lockSubscription_ = 0;
   guint sleepSubscription_ = 0;
   XScreenLockerWatch x_;
