@@ -158,6 +158,7 @@ bool GrabEventTap::setEnabled(bool enabled) {
   if (!enabled) {
     if (grabbed_) gdk_seat_ungrab(seat);
     grabbed_ = false;
+    watchdog_.disarm();
     gdk_window_hide(window_);
     gdk_display_flush(display);
     return true;
@@ -168,6 +169,7 @@ bool GrabEventTap::setEnabled(bool enabled) {
       gdk_seat_grab(seat, window_, kEverything, FALSE, nullptr, nullptr, showForGrab, nullptr);
   grabbed_ = status == GDK_GRAB_SUCCESS;
   if (!grabbed_) gdk_window_hide(window_);
+  if (grabbed_) watchdog_.arm();
   return grabbed_;
 }
 

@@ -16,6 +16,7 @@
 #include "platform/actions.h"
 #include "platform/event_tap.h"
 #include "platform/linux/screens.h"
+#include "platform/linux/watchdog.h"
 
 namespace hushpad::linux {
 
@@ -59,6 +60,8 @@ class GrabEventTap final : public EventTap {
   GdkWindow* window_;
   bool grabbed_ = false;
   Point lastLocation_;
+  // Armed while the input is held: a stalled main loop never keeps it.
+  StallWatchdog watchdog_;
 };
 
 class GrabEventTapFactory final : public EventTapFactory {
