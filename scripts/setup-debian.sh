@@ -24,7 +24,7 @@ if [[ "${1:-}" == "--tests" ]]; then
     xkbset                                # reading the keyboard accessibility controls back
     dconf-service dconf-gsettings-backend dconf-cli  # GSettings in dconf, as on GNOME
     dbus dbus-x11 libglib2.0-bin          # private session and system buses, gsettings, gdbus
-    python3-gi gir1.2-glib-2.0            # the stand-in logind of the end-to-end tests
+    python3-gi gir1.2-glib-2.0 gir1.2-gtk-3.0  # the stand-ins (logind, GNOME) of the end-to-end tests
     imagemagick                           # screenshots of the tray icon
     x11-xserver-utils xscreensaver        # xset's screen saver and a real screen locker
     xserver-xorg-core xserver-xorg-video-dummy  # a real X server with two monitors

@@ -107,6 +107,7 @@ void InputLockController::unlockForTermination() { unlock(/*mayAsk=*/false); }
 void InputLockController::unlock(bool mayAsk) {
   if (!isLocked_) return;
   isLocked_ = false;
+  paused_ = false;
   if (eventTap_) static_cast<void>(eventTap_->setEnabled(false));  // as in rollBackLock()
   if (unlockMarkFrame_) services_.unlockMark.hide();
   unlockMarkFrame_.reset();
@@ -120,10 +121,43 @@ void InputLockController::unlock(bool mayAsk) {
   restoreGestures(mayAsk);
 }
 
-void InputLockController::screenLockerStarting() {
-  if (!isLocked_) return;
-  unlock(/*mayAsk=*/false);
-  if (forcedUnlockHandler_) forcedUnlockHandler_();
+void InputLockController::inputWantedElsewhere() {
+  if (!isLocked_ || paused_ || !eventTap_) return;
+  static_cast<void>(eventTap_->setEnabled(false));  // letting go cannot fail
+  paused_ = true;
+  resumeAllowed_ = false;
+  services_.unlockMark.keepOnTop(false);
+  const unsigned lockNumber = lockNumber_;
+  const unsigned pauseNumber = ++pauseNumber_;
+  services_.mainQueue.asyncAfter(kOtherProgramGrace, [this, lockNumber, pauseNumber] {
+    if (!isPausedFor(lockNumber, pauseNumber)) return;
+    resumeAllowed_ = true;
+    retakeInput(lockNumber, pauseNumber);
+  });
+}
+
+void InputLockController::inputMayBeFree() {
+  if (paused_ && resumeAllowed_) tryToResume();
+}
+
+bool InputLockController::isPausedFor(unsigned lockNumber, unsigned pauseNumber) const {
+  return isLocked_ && paused_ && lockNumber == lockNumber_ && pauseNumber == pauseNumber_;
+}
+
+// Tries now, then once a second for as long as the pause lasts.
+void InputLockController::retakeInput(unsigned lockNumber, unsigned pauseNumber) {
+  if (!isPausedFor(lockNumber, pauseNumber) || tryToResume()) return;
+  services_.mainQueue.asyncAfter(1.0, [this, lockNumber, pauseNumber] {
+    retakeInput(lockNumber, pauseNumber);
+  });
+}
+
+// Succeeds only where no other program holds the input any more.
+bool InputLockController::tryToResume() {
+  if (!eventTap_->setEnabled(true)) return false;
+  paused_ = false;
+  services_.unlockMark.keepOnTop(true);
+  return true;
 }
 
 void InputLockController::restoreGesturesLeftLocked() {

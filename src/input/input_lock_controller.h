@@ -38,6 +38,10 @@ struct InputLockServices {
   KeyboardStateAccess* keyboard = nullptr;
 };
 
+// How long another program has to take the input after a sign that it wants
+// to (GNOME's locker tries once), before the lock takes the input back.
+inline constexpr double kOtherProgramGrace = 3.0;
+
 class InputLockController final : public EventTapClient, public ScreenLockerListener {
  public:
   InputLockController(InputLockServices services, PlatformWording wording,
@@ -64,9 +68,14 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   // refused it.
   [[nodiscard]] std::optional<TapRefusal> ensureEventTap();
   TapVerdict eventTapCallback(EventType type, Point location) noexcept override;
-  // A screen locker must never be kept out by the lock: it unlocks first,
-  // without asking anything, and tells the owner as a forced unlock does.
-  void screenLockerStarting() override;
+  // Another program that wants the input gets it: the lock lets go of the
+  // input (paused) and shows "locked" still, with the settings off and the
+  // power keys held. It takes the input back once it is free: when no other
+  // program took it within kOtherProgramGrace, or when that program lets it
+  // go (told by inputMayBeFree(), and tried once a second while paused).
+  void inputWantedElsewhere() override;
+  void inputMayBeFree() override;
+  bool isPaused() const { return paused_; }
   // The alert for a tap refused by the system's privacy rules.
   void showPermissionsAlert() { showLockRefusedAlert(TapRefusal::Privacy); }
   void showLockRefusedAlert(TapRefusal reason);
@@ -75,7 +84,7 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   std::weak_ptr<StatusButton> statusButton;
 
   // Called after the controller unlocked by itself (the system took the event
-  // tap away, a screen locker is starting); the owner refreshes its UI.
+  // tap away, a password prompt took the keyboard); the owner refreshes its UI.
   void setForcedUnlockHandler(std::function<void()> handler) {
     forcedUnlockHandler_ = std::move(handler);
   }
@@ -99,6 +108,9 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void handleTapDisabled() noexcept;
   // While locked where secure keyboard entry exists: looks about once a second.
   void watchSecureKeyboardEntry(unsigned lockNumber);
+  bool isPausedFor(unsigned lockNumber, unsigned pauseNumber) const;
+  void retakeInput(unsigned lockNumber, unsigned pauseNumber);
+  bool tryToResume();
   void queueForcedUnlock() noexcept;
   bool unlocksAt(Point location) const noexcept;
   void showUnlockMark(Rect place);
@@ -130,6 +142,10 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   std::optional<KeyboardState> keyboardAtLock_;
   // Counts locks, so that a check queued for an earlier lock does nothing.
   unsigned lockNumber_ = 0;
+  // The input let go for another program; resumeAllowed_ once the grace is over.
+  bool paused_ = false;
+  bool resumeAllowed_ = false;
+  unsigned pauseNumber_ = 0;
   // Last, so that it goes first: the tap calls back into this object.
   std::unique_ptr<EventTap> eventTap_;
 };

@@ -1,15 +1,22 @@
 #pragma once
 // The login session around a lock: keys the session acts on by itself, past
-// any grab or tap, and screen lockers, which must always win. Main thread
-// only; the entry point owns the session for the life of the process.
+// any grab or tap, and other programs that want the input (screen lockers
+// above all), which must always get it. Main thread only; the entry point
+// owns the session for the life of the process.
 
 namespace hushpad {
 
-// Told when a screen locker or saver is about to take the screen.
+// Told of other programs and the input: facts only, the listener decides.
 class ScreenLockerListener {
  public:
   virtual ~ScreenLockerListener() = default;
-  virtual void screenLockerStarting() = 0;
+  // A sign that another program is about to take the input: a screen locker
+  // or saver starting, the session going idle or to sleep, a program asking
+  // for a grab.
+  virtual void inputWantedElsewhere() = 0;
+  // Something changed that may have let the input go: a grab let go, a
+  // program gone, the screen saver off.
+  virtual void inputMayBeFree() = 0;
 };
 
 class LoginSession {

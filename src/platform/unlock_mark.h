@@ -27,6 +27,9 @@ class UnlockMarkWindow {
   [[nodiscard]] virtual bool show(Rect frame, const UnlockMarkContent& content) = 0;
   // Takes it off the screen; nothing when it is not shown.
   virtual void hide() = 0;
+  // While another program holds the input (a screen locker), the mark stays
+  // shown but no longer puts itself above other windows.
+  virtual void keepOnTop(bool) {}
 };
 
 }  // namespace hushpad

@@ -269,6 +269,21 @@ xev_since() { tail -n "+$(($1 + 1))" "$xev_log"; }
 client_got_key() { xev_since "$1" | grep -q "(keysym 0x[0-9a-f]*, $2)"; }
 client_got_click() { xev_since "$1" | grep -q '^ButtonPress'; }
 
+# Who holds the input, as the client sees it with the pointer over it: a grab
+# sends it a crossing (or focus) event of mode NotifyGrab, letting go one of
+# mode NotifyUngrab. $since is the client's log line to look from.
+last_grab_mode() { xev_since "$since" | grep -oE 'mode Notify(Grab|Ungrab)' | tail -n 1; }
+held_by_someone() { [[ "$(last_grab_mode)" == "mode NotifyGrab" ]]; }
+let_go_at_client() { [[ "$(last_grab_mode)" == "mode NotifyUngrab" ]]; }
+
+# Locks, then puts the pointer over the client to watch the grabs from there.
+lock_and_watch() {
+  lock
+  wait_for 10 "the touchpad settings to be switched off" all_switched_off
+  xdotool mousemove "$client_x" "$client_y"
+  since=$(xev_lines)
+}
+
 pointer_at() {
   [[ "$(xdotool getmouselocation)" == "x:$1 y:$2 "* ]]
 }

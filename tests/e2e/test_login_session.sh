@@ -3,10 +3,9 @@
 # session XDG_SESSION_ID names, else the user's display session (programs a
 # desktop starts by itself often run outside the login session), else the one
 # logind finds for the process. Each is shown by logind's Lock for that
-# session making Hushpad give way, against a stand-in logind.
+# session making Hushpad let go of the input, against a stand-in logind.
 source "$(dirname "$0")/lib.sh"
 
-made_way() { icon_title_is "Hushpad unlocked" && user_settings_restored; }
 # Starts Hushpad with the environment given, locks, and lets logind send Lock
 # on the session object $1.
 expect_lock_heard_on() {
@@ -17,10 +16,9 @@ expect_lock_heard_on() {
   wait_for 15 "the tray to embed Hushpad's icon" icon_embedded
   read_icon_geometry
   wait_for 10 "Hushpad to find its session" login1_logged "$found"
-  lock
-  wait_for 10 "the touchpad settings to be switched off" all_switched_off
+  lock_and_watch
   login1_hook EmitLockOn "'/org/freedesktop/login1/session/$session'"
-  wait_for 10 "Hushpad to make way for logind's Lock on $session" made_way
+  wait_for 10 "Hushpad to let go at logind's Lock on $session" let_go_at_client
   kill -TERM "$hushpad_pid"
   expect_exit 0
 }

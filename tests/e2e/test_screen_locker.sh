@@ -1,56 +1,109 @@
 #!/usr/bin/env bash
-# The screen locker always wins: while locked, Hushpad lets go of everything
-# (grab, power keys, touchpad settings) as soon as a screen locker or saver is
-# about to take the screen, so that the locker's own grab succeeds; while
-# unlocked the same signs change nothing. Checked with logind's Lock and
-# PrepareForSleep signals from a stand-in logind on a private system bus, the X
-# server's screen saver (`xset s activate`), and xscreensaver itself, run as an
-# unprivileged user.
+# Another program that wants the input gets it, and Hushpad takes it back
+# afterwards: at any sign (logind's Lock and PrepareForSleep, the X screen
+# saver, GNOME's session going idle, another program asking for a grab)
+# Hushpad lets go of its grab at once and still shows "locked", with the
+# settings off and the power keys held; it holds the input again when no
+# other program took it within 3 s, or once that program lets it go. A click
+# on the unlock mark unlocks, paused or not. Checked with a stand-in logind
+# on a private system bus, a stand-in GNOME session manager and its one-try
+# locker, `xset s activate`, and xscreensaver itself, run as an unprivileged
+# user. While unlocked the same signs change nothing.
 source "$(dirname "$0")/lib.sh"
 
-# Hushpad unlocked by itself, with everything it held let go.
-unlocked_for_locker() {
-  icon_title_is "Hushpad unlocked" && user_settings_restored &&
-    [[ $(grep -c '^released' "$login1_log") -eq $(grep -c '^inhibit' "$login1_log") ]]
+# Let go, showing "locked" still, with the settings off and the power keys held.
+paused() {
+  [[ "$(last_grab_mode)" == "mode NotifyUngrab" ]] && icon_title_is "Hushpad locked" &&
+    all_switched_off && ! login1_logged "released $(grep -c '^inhibit' "$login1_log")"
 }
 
-# Locks, lets a locker start with the given command, and waits for Hushpad to
-# make way.
-expect_way_made_for() {
-  lock
-  wait_for 10 "the touchpad settings to be switched off" all_switched_off
+mark_window() { xdotool search --onlyvisible --name '^Hushpad is locked$' 2>/dev/null | head -n 1 | grep .; }
+# Keys typed now do not reach the client (checked against the client's log at the end).
+type_at_client() { xdotool mousemove "$client_x" "$client_y" key h; }
+holds_input() { held_by_someone && type_at_client; }
+
+# Locks, gives a sign with the command given, and waits for Hushpad to let go,
+# then (no other program taking the input) to hold it again within 3 s more.
+expect_pause_and_return() {
+  lock_and_watch
+  local signed
+  signed=$(now_ms)
   "$@"
-  wait_for 10 "Hushpad to make way for: $*" unlocked_for_locker
+  wait_for 10 "Hushpad to let go for: $*" paused
+  wait_for 5 "Hushpad to hold the input again after: $*" holds_input
+  echo "   '$*': let go, held again $(($(now_ms) - signed)) ms after the sign"
+  icon_title_is "Hushpad locked" || fail "not locked after '$*'"
+  type_at_client
+  unlock
 }
 
 # A sign while unlocked changes nothing: the next lock and unlock work as ever.
 expect_nothing_from() {
   "$@"
   icon_title_is "Hushpad unlocked" && user_settings_restored || fail "unlocked, '$*' changed something"
-  lock
-  icon_title_is "Hushpad locked" || fail "after '$*' the lock does not hold"
+  lock_and_watch
+  [[ -z "$(last_grab_mode)" ]] || fail "after '$*' the lock let go: $(last_grab_mode)"
   unlock
 }
 
 step "desktop, a private system bus and a stand-in logind"
 start_desktop_with_logind
+mark=$(xev_lines)
 
-step "1. logind's Lock for this session"
+step "1. logind's Lock for this session, with no locker behind it"
 expect_nothing_from login1_hook EmitLock
-expect_way_made_for login1_hook EmitLock
+expect_pause_and_return login1_hook EmitLock
 login1_logged "session $hushpad_pid" || fail "Hushpad did not look up its own session"
 
 step "2. logind's PrepareForSleep(true), before the machine sleeps"
 expect_nothing_from login1_hook EmitPrepareForSleep true
-expect_way_made_for login1_hook EmitPrepareForSleep true
+expect_pause_and_return login1_hook EmitPrepareForSleep true
 
-step "3. the X server's screen saver: xset s activate"
+step "3. the X server's screen saver with no locker: xset s activate"
 expect_nothing_from xset s activate
 xset s reset
-expect_way_made_for xset s activate
+expect_pause_and_return xset s activate
 xset s reset
 
-step "4. xscreensaver, run as an unprivileged user, locks the screen"
+step "4. GNOME's idle lock: the session goes idle, the locker's one grab succeeds"
+/usr/bin/python3 "$e2e_dir/gnome_standins.py" session-manager >"$work/gnome-sm.log" 2>&1 &
+helpers+=($!)
+wait_for 10 "the stand-in session manager" gdbus introspect --session \
+  --dest org.gnome.SessionManager --object-path /org/gnome/SessionManager/Presence
+/usr/bin/python3 "$e2e_dir/gnome_standins.py" locker "$work/locker.log" >>"$work/locker.out" 2>&1 &
+locker_pid=$!
+helpers+=($!)
+wait_for 10 "the stand-in locker to wait for idle" grep -qx waiting "$work/locker.log"
+lock_and_watch
+gdbus call --session --dest org.gnome.SessionManager --object-path /org/gnome/SessionManager/Presence \
+  --method org.gnome.SessionManager.Presence.GoIdle >/dev/null
+wait_for 10 "the locker's one try" grep -qE '^(grabbed|could not grab)$' "$work/locker.log"
+grep -qx grabbed "$work/locker.log" || fail "the locker's one grab failed: Hushpad kept the input"
+held_by_someone || fail "nobody holds the input under the locker"
+
+step "   when the locker is gone, Hushpad holds the input again"
+icon_title_is "Hushpad locked" && all_switched_off || fail "the lock did not outlast the locker's grab"
+since=$(xev_lines)
+kill "$locker_pid"
+let_go() { xev_since "$since" | grep -q 'mode NotifyUngrab'; }
+wait_for 10 "the locker to let go" let_go
+wait_for 10 "Hushpad to hold the input again once the locker is gone" holds_input
+
+step "   a click on the unlock mark unlocks"
+read -r x y w h < <(window_geometry "$(mark_window)")
+xdotool mousemove "$((x + w / 2))" "$((y + h / 2))" click 1
+wait_for 10 "the icon to read unlocked" icon_title_is "Hushpad unlocked"
+wait_for 10 "the settings to come back" user_settings_restored
+
+step "   paused, a click on the mark unlocks too"
+lock_and_watch
+login1_hook EmitLock
+wait_for 10 "Hushpad to let go" paused
+read -r x y w h < <(window_geometry "$(mark_window)")
+xdotool mousemove "$((x + w / 2))" "$((y + h / 2))" click 1
+wait_for 10 "the icon to read unlocked" icon_title_is "Hushpad unlocked"
+
+step "5. xscreensaver, run as an unprivileged user, locks the screen; when it is gone, Hushpad holds the input again"
 saver_home=$work/saver-home
 mkdir -p "$saver_home"
 chown nobody: "$saver_home"
@@ -58,14 +111,33 @@ as_nobody() {
   setpriv --reuid=nobody --regid=nogroup --clear-groups \
     env -i DISPLAY="$DISPLAY" HOME="$saver_home" PATH=/usr/bin:/bin "$@"
 }
+# Ends a process and every process below it.
+kill_tree() {
+  local child
+  for child in $(pgrep -P "$1"); do kill_tree "$child"; done
+  kill "$1" 2>/dev/null || true
+}
 as_nobody xscreensaver -no-splash >"$work/xscreensaver.log" 2>&1 &
+saver_pid=$!
 helpers+=($!)
 wait_for 15 "xscreensaver to answer" as_nobody xscreensaver-command -time
 screen_locked() { as_nobody xscreensaver-command -time 2>/dev/null | grep -q 'screen locked'; }
-expect_way_made_for as_nobody xscreensaver-command -lock
+lock_and_watch
+as_nobody xscreensaver-command -lock >/dev/null
 wait_for 20 "xscreensaver to lock the screen" screen_locked
+icon_title_is "Hushpad locked" && all_switched_off || fail "the lock did not outlast xscreensaver's"
+since=$(xev_lines)
+kill_tree "$saver_pid"  # xscreensaver and the helpers that hold its windows and grab
+wait_for 10 "Hushpad to hold the input again once xscreensaver is gone" holds_input
+unlock
 
-step "5. Hushpad printed no GLib or GTK warning or critical"
+step "6. nothing typed while locked reached the client"
+xdotool mousemove "$client_x" "$client_y" key z
+wait_for 5 "the client to receive the key z after unlocking" client_got_key "$mark" z
+held=$(xev_since "$mark" | grep -E '^KeyPress' -A 2 | grep -oE 'keysym 0x[0-9a-f]+, [^)]+\)' || true)
+[[ "$held" == "keysym 0x7a, z)" ]] || fail "keys reached the client while locked: $held"
+
+step "7. Hushpad printed no GLib or GTK warning or critical"
 ! grep -E '(CRITICAL|WARNING|Gtk-|GLib-)' "$hushpad_log" >&2 || fail "GLib warnings or criticals"
 
 echo "e2e: all passed in $(((${EPOCHREALTIME/./} - started_ms) / 1000)) ms"

@@ -358,6 +358,7 @@ struct NullPlatform : Application,
     record("hideUnlockMark");
     mark.reset();
   }
+  void keepOnTop(bool keep) override { record(keep ? "keepOnTop true" : "keepOnTop false"); }
   bool refuseMark = false;
   std::optional<Rect> mark;
   UnlockMarkContent markContent;

@@ -135,10 +135,8 @@ TEST(RefusedLock, ChangesNothingSaysWhyAndTheNextLockGoesThrough) {
 }
 
 // While locked the session's power keys are held and screen lockers watched;
-// a lock that could not start holds nothing. A screen locker that starts
-// unlocks at once, without a word even about an unreadable backup, and the
-// owner hears of it; while unlocked it changes nothing.
-TEST_F(LockTest, SessionIsHeldWhileLockedAndAScreenLockerAlwaysWins) {
+// a lock that could not start holds nothing.
+TEST_F(LockTest, SessionIsHeldWhileLocked) {
   const auto sessionCalls = [&] {
     Strings calls = log;
     std::erase_if(calls, [](auto& c) { return !c.ends_with("watch") && !c.ends_with("Keys"); });
@@ -151,20 +149,65 @@ TEST_F(LockTest, SessionIsHeldWhileLockedAndAScreenLockerAlwaysWins) {
   answers = {0};
   controller.lock();
   EXPECT_EQ(sessionCalls().size(), 4u);
-
-  lastTap->refuseEnable = false;
-  lockNow();
-  EXPECT_EQ(listener, &controller);
-  entries[kGestureBackupDefaultsKey] = Bytes{'['};  // unreadable by now
-  alerts.clear();
-  controller.screenLockerStarting();
-  EXPECT_FALSE(controller.isLocked() || tap().enabled);
-  EXPECT_EQ(sessionCalls().back(), "releasePowerKeys");
   EXPECT_EQ(listener, nullptr);
-  EXPECT_TRUE(alerts.empty());
-  EXPECT_EQ(forcedUnlocks, 1);
-  controller.screenLockerStarting();
-  EXPECT_EQ(forcedUnlocks, 1);
+}
+
+// Another program that wants the input gets it at once: the lock lets go and
+// still shows "locked", with the settings off and the power keys held. It
+// takes the input back when nobody took it within the grace, or, once
+// somebody has, when the input is free again: at a sign that it may be, or
+// at the try made once a second while paused. Unlocking works while paused;
+// signs while unlocked change nothing.
+TEST(OtherProgramWantsTheInput, GetsItAndTheLockTakesItBackOnceFree) {
+  InputRig rig;
+  rig.controller.inputWantedElsewhere();
+  rig.controller.inputMayBeFree();
+  EXPECT_TRUE(rig.later.empty() && rig.masks.empty());
+  rig.controller.lock(Point{500, 450});
+  const fakes::CallLog held = fakes::linesOf(rig.log, "holdPowerKeys");
+
+  // A false alarm (a passphrase prompt's grab, the saver with no locker).
+  rig.controller.inputWantedElsewhere();
+  EXPECT_TRUE(rig.controller.isLocked() && rig.controller.isPaused());
+  EXPECT_FALSE(rig.tap().enabled);
+  EXPECT_TRUE(rig.gesturesOff() && rig.mark.has_value());
+  EXPECT_EQ(rig.listener, &rig.controller);
+  EXPECT_EQ(fakes::count(rig.log, "releasePowerKeys"), 0u);
+  rig.controller.inputMayBeFree();  // within the grace: the locker may still come
+  rig.aSecondPasses();
+  rig.aSecondPasses();
+  EXPECT_TRUE(rig.controller.isPaused());
+  rig.aSecondPasses();
+  EXPECT_FALSE(rig.controller.isPaused());
+  EXPECT_TRUE(rig.tap().enabled);
+  EXPECT_TRUE(rig.later.empty());  // nothing runs while the input is held
+
+  // A locker that takes the input and keeps it until the screen is unlocked.
+  rig.controller.inputWantedElsewhere();
+  rig.controller.inputWantedElsewhere();  // more signs of the same
+  rig.tap().refuseEnable = true;
+  for (int second = 0; second < 10; ++second) rig.aSecondPasses();
+  EXPECT_TRUE(rig.controller.isPaused());
+  EXPECT_EQ(rig.later.size(), 1u);  // one try a second
+  rig.tap().refuseEnable = false;
+  rig.controller.inputMayBeFree();  // the locker let go
+  EXPECT_FALSE(rig.controller.isPaused());
+  rig.aSecondPasses();
+  EXPECT_TRUE(rig.later.empty());
+
+  // A click on the mark while paused unlocks, and the pause's tries end.
+  rig.controller.inputWantedElsewhere();
+  rig.controller.unlock();
+  EXPECT_FALSE(rig.controller.isLocked() || rig.controller.isPaused());
+  EXPECT_TRUE(rig.gesturesRestored());
+  for (int second = 0; second < 5; ++second) rig.aSecondPasses();
+  EXPECT_FALSE(rig.tap().enabled);
+  EXPECT_TRUE(rig.later.empty());
+  EXPECT_EQ(fakes::linesOf(rig.log, "keepOnTop"), (Strings{"keepOnTop false", "keepOnTop true",
+                                                            "keepOnTop false", "keepOnTop true",
+                                                            "keepOnTop false"}));
+  EXPECT_EQ(held.size(), 1u);
+  EXPECT_EQ(rig.forcedUnlocks, 0);
 }
 
 // Sends both notices the system gives when it switches the tap off; they pass.
@@ -295,7 +338,10 @@ TEST(UnlockMark, StaysWhereItWasShownUntilEveryKindOfUnlock) {
   const std::vector<std::function<void(InputRig&)>> unlocks{
       [](InputRig& rig) { rig.controller.unlock(); },
       [](InputRig& rig) { rig.controller.unlockForTermination(); },
-      [](InputRig& rig) { rig.controller.screenLockerStarting(); },
+      [](InputRig& rig) {
+        rig.controller.inputWantedElsewhere();  // paused, then the mark clicked
+        rig.controller.unlock();
+      },
       [](InputRig& rig) {
         rig.access.accessibilityTrusted = false;
         rig.controller.eventTapCallback(kEventTapDisabledByTimeout, {});

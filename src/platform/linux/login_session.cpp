@@ -40,6 +40,7 @@ void release(GVariant* reply, GError* error) {
 LogindSession::LogindSession(GdkDisplay* display)
     : cancellable_(g_cancellable_new()), x_(display) {
   g_bus_get(G_BUS_TYPE_SYSTEM, cancellable_, busReady, this);
+  g_bus_get(G_BUS_TYPE_SESSION, cancellable_, sessionBusReady, this);
 }
 
 LogindSession::~LogindSession() {
@@ -48,6 +49,7 @@ LogindSession::~LogindSession() {
   g_cancellable_cancel(cancellable_);
   g_object_unref(cancellable_);
   if (bus_ != nullptr) g_object_unref(bus_);
+  if (sessionBus_ != nullptr) g_object_unref(sessionBus_);
 }
 
 void LogindSession::call(const char* path, const char* interface, const char* method,
@@ -215,6 +217,12 @@ void LogindSession::watchScreenLockers(ScreenLockerListener* listener) {
 }
 
 void LogindSession::subscribe() {
+  if (sessionBus_ != nullptr && presenceSubscription_ == 0) {
+    presenceSubscription_ = g_dbus_connection_signal_subscribe(
+        sessionBus_, "org.gnome.SessionManager", "org.gnome.SessionManager.Presence",
+        "StatusChanged", "/org/gnome/SessionManager/Presence", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        presenceSignal, this, nullptr);
+  }
   if (bus_ == nullptr || logindOwner_.empty()) return;
   const gchar* sender = logindOwner_.c_str();
   if (!sessionPath_.empty() && lockSubscription_ == 0) {
@@ -234,6 +242,10 @@ void LogindSession::unsubscribe() {
     if (*subscription != 0) g_dbus_connection_signal_unsubscribe(bus_, *subscription);
     *subscription = 0;
   }
+  if (presenceSubscription_ != 0) {
+    g_dbus_connection_signal_unsubscribe(sessionBus_, presenceSubscription_);
+  }
+  presenceSubscription_ = 0;
 }
 
 // Lock, or PrepareForSleep(true): lockers lock before the machine sleeps.
@@ -246,7 +258,31 @@ void LogindSession::logindSignal(GDBusConnection*, const gchar*, const gchar*, c
     g_variant_get(parameters, "(b)", &starting);
     if (!starting) return;
   }
-  if (session->listener_ != nullptr) session->listener_->screenLockerStarting();
+  if (session->listener_ != nullptr) session->listener_->inputWantedElsewhere();
+}
+
+// GNOME's session manager goes idle just before GNOME Shell locks, with a
+// single try at its grab: the first sign it gives.
+void LogindSession::presenceSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                   const gchar*, GVariant* parameters, gpointer self) {
+  constexpr guint32 kIdle = 3;
+  guint32 status = 0;
+  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(u)"))) return;
+  g_variant_get(parameters, "(u)", &status);
+  auto* session = static_cast<LogindSession*>(self);
+  if (status == kIdle && session->listener_ != nullptr) session->listener_->inputWantedElsewhere();
+}
+
+void LogindSession::sessionBusReady(GObject*, GAsyncResult* result, gpointer self) {
+  GError* error = nullptr;
+  GDBusConnection* bus = g_bus_get_finish(result, &error);
+  if (bus == nullptr) {
+    g_error_free(error);
+    return;
+  }
+  auto* session = static_cast<LogindSession*>(self);
+  session->sessionBus_ = bus;
+  if (session->listener_ != nullptr) session->subscribe();  // a lock that began meanwhile
 }
 
 }  // namespace hushpad::linux

@@ -31,10 +31,12 @@ class LogindSession final : public LoginSession {
   // the process.
   void holdPowerKeys() override;
   void releasePowerKeys() override;
-  // logind's Lock signal for this process's session (`loginctl lock-session`,
-  // idle and lid actions, lockers that lock before sleep), its PrepareForSleep
-  // signal, and the X server's signs (XScreenLockerWatch). logind's signals
-  // count only from the connection that owns its name.
+  // Signs that another program wants the input: logind's Lock signal for this
+  // process's session (`loginctl lock-session`, idle and lid actions, lockers
+  // that lock before sleep) and its PrepareForSleep signal, GNOME's session
+  // manager going idle, and the X server's signs (XScreenLockerWatch), which
+  // also tell when the input may be free again. logind's signals count only
+  // from the connection that owns its name.
   void watchScreenLockers(ScreenLockerListener* listener) override;
 
   // The session is XDG_SESSION_ID's, else the user's display session, else
@@ -49,6 +51,9 @@ class LogindSession final : public LoginSession {
   static void inhibitReady(GObject* bus, GAsyncResult* result, gpointer self);
   static void logindSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                            const gchar* signal, GVariant* parameters, gpointer self);
+  static void presenceSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                             const gchar*, GVariant* parameters, gpointer self);
+  static void sessionBusReady(GObject*, GAsyncResult* result, gpointer self);
   void call(const char* path, const char* interface, const char* method, GVariant* parameters,
             const GVariantType* replyType, GAsyncReadyCallback done);
   void lookUpSession(SessionLookup step);
@@ -58,6 +63,7 @@ class LogindSession final : public LoginSession {
 
   GCancellable* cancellable_;
   GDBusConnection* bus_ = nullptr;
+  GDBusConnection* sessionBus_ = nullptr;
   std::string logindOwner_;
   std::string sessionPath_;
   SessionLookup lookup_ = SessionLookup::ById;
@@ -68,6 +74,7 @@ class LogindSession final : public LoginSession {
   ScreenLockerListener* listener_ = nullptr;
   guint lockSubscription_ = 0;
   guint sleepSubscription_ = 0;
+  guint presenceSubscription_ = 0;
   XScreenLockerWatch x_;
 };
 

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
   GLibMainQueue mainQueue;
   NoReviewPrompt reviewPrompt;
   LogindSession session(gdk_display_get_default());
-  OverlayUnlockMark unlockMark(screens);
+  OverlayUnlockMark unlockMark(screens,
+                               [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); });
   XkbKeyboardState keyboard(gdk_display_get_default());
   Platform platform{.application = application,
                     .statusBar = statusBar,

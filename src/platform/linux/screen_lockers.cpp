@@ -8,6 +8,8 @@
 #include <glib-unix.h>
 #include <xcb/xcb.h>
 
+#include <initializer_list>
+
 namespace hushpad::linux {
 
 XScreenLockerWatch::XScreenLockerWatch(GdkDisplay* display)
@@ -41,8 +43,10 @@ void XScreenLockerWatch::watch(ScreenLockerListener* listener) {
       gdk_window_remove_filter(nullptr, filter, this);
     }
     stopRecording();
-    if (pendingNotify_ != 0) g_source_remove(pendingNotify_);
-    pendingNotify_ = 0;
+    for (guint* pending : {&pendingWanted_, &pendingFree_}) {
+      if (*pending != 0) g_source_remove(*pending);
+      *pending = 0;
+    }
   }
   XFlush(x_);
 }
@@ -52,9 +56,8 @@ GdkFilterReturn XScreenLockerWatch::filter(GdkXEvent* xevent, GdkEvent*, gpointe
   const auto* event = static_cast<const XEvent*>(xevent);
   if (event->type == watch->saverEventBase_ + ScreenSaverNotify) {
     const auto* notify = reinterpret_cast<const XScreenSaverNotifyEvent*>(event);
-    if (notify->state == ScreenSaverOn || notify->state == ScreenSaverCycle) {
-      watch->lockerStarting();
-    }
+    if (notify->state == ScreenSaverOn || notify->state == ScreenSaverCycle) watch->inputWanted();
+    if (notify->state == ScreenSaverOff) watch->inputMayBeFree();
   }
   return GDK_FILTER_CONTINUE;
 }
@@ -68,14 +71,16 @@ void XScreenLockerWatch::startRecording() {
   recordData_ = XOpenDisplay(DisplayString(x_));
   if (recordData_ == nullptr) return;
   XRecordRange* ranges[2] = {XRecordAllocRange(), XRecordAllocRange()};
+  // Each grab request is followed by its ungrab in the protocol's numbering.
   ranges[0]->core_requests.first = X_GrabPointer;
-  ranges[0]->core_requests.last = X_GrabPointer;
+  ranges[0]->core_requests.last = X_UngrabPointer;
+  ranges[0]->client_died = True;
   ranges[1]->core_requests.first = X_GrabKeyboard;
-  ranges[1]->core_requests.last = X_GrabKeyboard;
+  ranges[1]->core_requests.last = X_UngrabKeyboard;
   if (inputOpcode_ >= 0) {
     ranges[1]->ext_requests.ext_major = {static_cast<unsigned char>(inputOpcode_),
                                          static_cast<unsigned char>(inputOpcode_)};
-    ranges[1]->ext_requests.ext_minor = {X_XIGrabDevice, X_XIGrabDevice};
+    ranges[1]->ext_requests.ext_minor = {X_XIGrabDevice, X_XIUngrabDevice};
   }
   XRecordClientSpec clients = XRecordAllClients;
   context_ = XRecordCreateContext(x_, 0, &clients, 1, ranges, 2);
@@ -110,33 +115,54 @@ gboolean XScreenLockerWatch::recordReady(gint, GIOCondition, gpointer self) {
   return G_SOURCE_CONTINUE;
 }
 
-// A grab asked for by another client; this program's own are its business.
+// A grab asked for or let go by another client, or a client gone; this
+// program's own grabs are its business.
 void XScreenLockerWatch::recorded(XPointer self, XRecordInterceptData* data) {
   auto* watch = reinterpret_cast<XScreenLockerWatch*>(self);
+  if (data->category == XRecordClientDied) watch->inputMayBeFree();
   if (data->category == XRecordFromClient && data->data_len > 0 &&
       data->id_base != watch->ownClient_) {
     const unsigned char major = data->data[0];
     const unsigned char minor = data->data[1];
-    if (major == X_GrabPointer || major == X_GrabKeyboard ||
-        (watch->inputOpcode_ >= 0 && major == watch->inputOpcode_ && minor == X_XIGrabDevice)) {
-      watch->lockerStarting();
+    const bool input = watch->inputOpcode_ >= 0 && major == watch->inputOpcode_;
+    if (major == X_GrabPointer || major == X_GrabKeyboard || (input && minor == X_XIGrabDevice)) {
+      watch->inputWanted();
+    }
+    if (major == X_UngrabPointer || major == X_UngrabKeyboard ||
+        (input && minor == X_XIUngrabDevice)) {
+      watch->inputMayBeFree();
     }
   }
   XRecordFreeData(data);
 }
 
 // Told from the main loop, not from inside the filter or RECORD's reply
-// processing, which the listener's unlock ends.
-void XScreenLockerWatch::lockerStarting() {
-  if (pendingNotify_ == 0 && listener_ != nullptr) {
-    pendingNotify_ = g_idle_add_full(G_PRIORITY_HIGH, notifyListener, this, nullptr);
+// processing, which the listener's grab or ungrab would reenter.
+void XScreenLockerWatch::inputWanted() {
+  if (pendingWanted_ == 0 && listener_ != nullptr) {
+    pendingWanted_ = g_idle_add_full(G_PRIORITY_HIGH, notifyWanted, this, nullptr);
   }
 }
 
-gboolean XScreenLockerWatch::notifyListener(gpointer self) {
+// Later than the X server's own handling of the request that set it off:
+// the ungrab is done by the time the listener tries its grab.
+void XScreenLockerWatch::inputMayBeFree() {
+  if (pendingFree_ == 0 && listener_ != nullptr) {
+    pendingFree_ = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, notifyMayBeFree, this, nullptr);
+  }
+}
+
+gboolean XScreenLockerWatch::notifyWanted(gpointer self) {
   auto* watch = static_cast<XScreenLockerWatch*>(self);
-  watch->pendingNotify_ = 0;
-  if (watch->listener_ != nullptr) watch->listener_->screenLockerStarting();
+  watch->pendingWanted_ = 0;
+  if (watch->listener_ != nullptr) watch->listener_->inputWantedElsewhere();
+  return G_SOURCE_REMOVE;
+}
+
+gboolean XScreenLockerWatch::notifyMayBeFree(gpointer self) {
+  auto* watch = static_cast<XScreenLockerWatch*>(self);
+  watch->pendingFree_ = 0;
+  if (watch->listener_ != nullptr) watch->listener_->inputMayBeFree();
   return G_SOURCE_REMOVE;
 }
 

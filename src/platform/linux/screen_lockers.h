@@ -1,18 +1,22 @@
 #pragma once
-// Watching the X server for a screen locker or saver about to take the screen,
-// so that Hushpad's grab never keeps it out. Main thread only; the entry point
-// owns it. Nothing is watched (and nothing wakes the program) until watch() is
-// given a listener.
+// Watching the X server for another program that wants the input (a screen
+// locker or saver above all), so that Hushpad's grab never keeps it out, and
+// for the moment it may have let the input go again. Main thread only; the
+// entry point owns it. Nothing is watched (and nothing wakes the program)
+// until watch() is given a listener.
 //
-// Two signs are watched:
+// Signs that the input is wanted:
 // - the server's own screen saver turning on or cycling (the MIT-SCREEN-SAVER
 //   extension: `xset s` timers and `xset s activate`, which xss-lock and the
 //   lockers it starts follow);
 // - another client asking for an active grab of the keyboard or pointer
 //   (core GrabKeyboard and GrabPointer, XInput 2 XIGrabDevice), seen through
 //   the RECORD extension: while Hushpad holds the input nothing else can start
-//   a grab from input, so such a request is a locker or saver starting. This is
-//   the only sign xscreensaver gives before it grabs.
+//   a grab from input, so such a request is a locker, a saver or a prompt
+//   starting. This is the only sign xscreensaver gives before it grabs.
+// Signs that it may be free again: another client letting go of a grab
+// (UngrabKeyboard, UngrabPointer, XIUngrabDevice), a client leaving the
+// server, the screen saver turning off.
 
 #include <X11/Xlib.h>
 #include <X11/extensions/record.h>
@@ -36,10 +40,12 @@ class XScreenLockerWatch {
   static GdkFilterReturn filter(GdkXEvent* xevent, GdkEvent*, gpointer self);
   static gboolean recordReady(gint fd, GIOCondition, gpointer self);
   static void recorded(XPointer self, XRecordInterceptData* data);
-  static gboolean notifyListener(gpointer self);
+  static gboolean notifyWanted(gpointer self);
+  static gboolean notifyMayBeFree(gpointer self);
   void startRecording();
   void stopRecording();
-  void lockerStarting();
+  void inputWanted();
+  void inputMayBeFree();
 
   Display* x_;
   int saverEventBase_ = -1;   // -1: the server has no MIT-SCREEN-SAVER
@@ -48,7 +54,8 @@ class XScreenLockerWatch {
   Display* recordData_ = nullptr;
   XRecordContext context_ = 0;
   guint recordSource_ = 0;
-  guint pendingNotify_ = 0;
+  guint pendingWanted_ = 0;
+  guint pendingFree_ = 0;
   ScreenLockerListener* listener_ = nullptr;
 };
 

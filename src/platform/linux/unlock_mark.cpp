@@ -3,6 +3,8 @@
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
+#include "platform/linux/event_tap.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -15,8 +17,8 @@ int roundedPixels(double value) { return static_cast<int>(std::lround(value)); }
 
 }  // namespace
 
-OverlayUnlockMark::OverlayUnlockMark(const MonitorScreens& screens)
-    : screens_(screens), window_(gtk_window_new(GTK_WINDOW_POPUP)) {
+OverlayUnlockMark::OverlayUnlockMark(const MonitorScreens& screens, ClickHandler clicks)
+    : screens_(screens), clicks_(std::move(clicks)), window_(gtk_window_new(GTK_WINDOW_POPUP)) {
   GtkWindow* window = GTK_WINDOW(window_);
   gtk_window_set_accept_focus(window, FALSE);
   gtk_window_set_focus_on_map(window, FALSE);
@@ -30,6 +32,21 @@ OverlayUnlockMark::OverlayUnlockMark(const MonitorScreens& screens)
     gtk_widget_set_visual(window_, rgba);
   }
   g_signal_connect(window_, "draw", G_CALLBACK(drawn), this);
+  gtk_widget_add_events(window_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
+  g_signal_connect(window_, "button-release-event", G_CALLBACK(released), this);
+}
+
+gboolean OverlayUnlockMark::released(GtkWidget*, GdkEventButton* event, gpointer self) {
+  const MouseEventType type = mouseUpType(event->button);
+  auto* mark = static_cast<OverlayUnlockMark*>(self);
+  if (type != MouseEventType::Other && mark->clicks_) mark->clicks_(type);
+  return TRUE;
+}
+
+void OverlayUnlockMark::keepOnTop(bool keep) {
+  if (!gtk_widget_get_visible(window_)) return;
+  watchStacking(keep);
+  if (keep) gdk_window_raise(gtk_widget_get_window(window_));
 }
 
 OverlayUnlockMark::~OverlayUnlockMark() {
