@@ -11,7 +11,7 @@ packages=(
   nlohmann-json3-dev           # backup codec (JSON)
   libgtk-3-dev libcairo2-dev   # tray icon, dialogs, drawing (GSettings comes with GLib)
   libx11-dev libx11-xcb-dev    # the input grab, one instance per X session
-  libxss-dev libxtst-dev libxi-dev  # seeing a screen locker coming (screen saver, RECORD)
+  libxss-dev libxtst-dev libxi-dev libxext-dev  # seeing a screen locker coming (screen saver, RECORD, SYNC)
   gsettings-desktop-schemas    # the touchpad settings a lock switches off
 )
 if [[ "${1:-}" == "--tests" ]]; then

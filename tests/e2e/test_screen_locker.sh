@@ -65,6 +65,19 @@ xset s reset
 expect_pause_and_return xset s activate
 xset s reset
 
+step "   the idle time nearing the screen saver's timeout is a sign too, before the saver starts"
+xset s 6 0
+lock_and_watch
+idle_since=$(now_ms)  # the pointer's move was the last input
+wait_for 10 "Hushpad to let go before the screen saver starts" let_go_at_client
+idle_for=$(($(now_ms) - idle_since))
+echo "   let go ${idle_for} ms into idleness, the saver's timeout being 6000 ms"
+((idle_for < 6000)) || fail "Hushpad let go only once the screen saver had started"
+xset s off
+xset s reset
+wait_for 5 "Hushpad to hold the input again" holds_input
+unlock
+
 step "4. GNOME's idle lock: the session goes idle, the locker's one grab succeeds"
 /usr/bin/python3 "$e2e_dir/gnome_standins.py" session-manager >"$work/gnome-sm.log" 2>&1 &
 helpers+=($!)

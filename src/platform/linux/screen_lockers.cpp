@@ -8,6 +8,7 @@
 #include <glib-unix.h>
 #include <xcb/xcb.h>
 
+#include <cstring>
 #include <initializer_list>
 
 namespace hushpad::linux {
@@ -20,6 +21,49 @@ XScreenLockerWatch::XScreenLockerWatch(GdkDisplay* display)
   int event = 0;
   int error = 0;
   if (!XQueryExtension(x_, "XInputExtension", &inputOpcode_, &event, &error)) inputOpcode_ = -1;
+  int major = 0;
+  int minor = 0;
+  if (XSyncQueryExtension(x_, &syncEventBase_, &error) && XSyncInitialize(x_, &major, &minor)) {
+    int count = 0;
+    XSyncSystemCounter* counters = XSyncListSystemCounters(x_, &count);
+    for (int i = 0; i < count; ++i) {
+      if (std::strcmp(counters[i].name, "IDLETIME") == 0) idleTime_ = counters[i].counter;
+    }
+    if (counters != nullptr) XSyncFreeSystemCounterList(counters);
+  }
+  if (idleTime_ == 0) syncEventBase_ = -1;
+}
+
+namespace {
+
+// How long before the screen saver's timeout the idle alarm rings.
+constexpr int kIdleWarningSeconds = 3;
+
+}  // namespace
+
+// Rings once each time the idle time rises past the mark; the timeout is read
+// at each lock, so an `xset s` change counts from the next one.
+void XScreenLockerWatch::startIdleAlarm() {
+  int timeout = 0;
+  int interval = 0;
+  int preferBlanking = 0;
+  int allowExposures = 0;
+  XGetScreenSaver(x_, &timeout, &interval, &preferBlanking, &allowExposures);
+  if (syncEventBase_ < 0 || timeout <= kIdleWarningSeconds) return;
+  XSyncAlarmAttributes alarm{};
+  alarm.trigger.counter = idleTime_;
+  alarm.trigger.value_type = XSyncAbsolute;
+  alarm.trigger.test_type = XSyncPositiveTransition;
+  XSyncIntToValue(&alarm.trigger.wait_value, (timeout - kIdleWarningSeconds) * 1000);
+  XSyncIntToValue(&alarm.delta, 0);
+  idleAlarm_ = XSyncCreateAlarm(
+      x_, XSyncCACounter | XSyncCAValueType | XSyncCATestType | XSyncCAValue | XSyncCADelta,
+      &alarm);
+}
+
+void XScreenLockerWatch::stopIdleAlarm() {
+  if (idleAlarm_ != 0) XSyncDestroyAlarm(x_, idleAlarm_);
+  idleAlarm_ = 0;
 }
 
 XScreenLockerWatch::~XScreenLockerWatch() { watch(nullptr); }
@@ -34,14 +78,14 @@ void XScreenLockerWatch::watch(ScreenLockerListener* listener) {
   if (listener != nullptr) {
     if (saverEventBase_ >= 0) {
       XScreenSaverSelectInput(x_, root, ScreenSaverNotifyMask | ScreenSaverCycleMask);
-      gdk_window_add_filter(nullptr, filter, this);
     }
+    gdk_window_add_filter(nullptr, filter, this);
+    startIdleAlarm();
     startRecording();
   } else {
-    if (saverEventBase_ >= 0) {
-      XScreenSaverSelectInput(x_, root, 0);
-      gdk_window_remove_filter(nullptr, filter, this);
-    }
+    if (saverEventBase_ >= 0) XScreenSaverSelectInput(x_, root, 0);
+    gdk_window_remove_filter(nullptr, filter, this);
+    stopIdleAlarm();
     stopRecording();
     for (guint* pending : {&pendingWanted_, &pendingFree_}) {
       if (*pending != 0) g_source_remove(*pending);
@@ -54,7 +98,11 @@ void XScreenLockerWatch::watch(ScreenLockerListener* listener) {
 GdkFilterReturn XScreenLockerWatch::filter(GdkXEvent* xevent, GdkEvent*, gpointer self) {
   auto* watch = static_cast<XScreenLockerWatch*>(self);
   const auto* event = static_cast<const XEvent*>(xevent);
-  if (event->type == watch->saverEventBase_ + ScreenSaverNotify) {
+  if (watch->syncEventBase_ >= 0 && event->type == watch->syncEventBase_ + XSyncAlarmNotify &&
+      reinterpret_cast<const XSyncAlarmNotifyEvent*>(event)->alarm == watch->idleAlarm_) {
+    watch->inputWanted();
+  }
+  if (watch->saverEventBase_ >= 0 && event->type == watch->saverEventBase_ + ScreenSaverNotify) {
     const auto* notify = reinterpret_cast<const XScreenSaverNotifyEvent*>(event);
     if (notify->state == ScreenSaverOn || notify->state == ScreenSaverCycle) watch->inputWanted();
     if (notify->state == ScreenSaverOff) watch->inputMayBeFree();

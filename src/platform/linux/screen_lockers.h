@@ -6,6 +6,9 @@
 // until watch() is given a listener.
 //
 // Signs that the input is wanted:
+// - the server's idle time reaching a few seconds before the screen saver's
+//   timeout (a SYNC IDLETIME alarm), for lockers that try their grab once,
+//   when the saver starts;
 // - the server's own screen saver turning on or cycling (the MIT-SCREEN-SAVER
 //   extension: `xset s` timers and `xset s activate`, which xss-lock and the
 //   lockers it starts follow);
@@ -20,6 +23,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/record.h>
+#include <X11/extensions/sync.h>
 #include <gdk/gdk.h>
 
 #include "platform/session.h"
@@ -44,11 +48,16 @@ class XScreenLockerWatch {
   static gboolean notifyMayBeFree(gpointer self);
   void startRecording();
   void stopRecording();
+  void startIdleAlarm();
+  void stopIdleAlarm();
   void inputWanted();
   void inputMayBeFree();
 
   Display* x_;
   int saverEventBase_ = -1;   // -1: the server has no MIT-SCREEN-SAVER
+  int syncEventBase_ = -1;    // -1: the server has no SYNC with an IDLETIME counter
+  XSyncCounter idleTime_ = 0;
+  XSyncAlarm idleAlarm_ = 0;
   int inputOpcode_ = -1;      // XInputExtension's major opcode, if any
   unsigned long ownClient_;   // this connection's resource-id base
   Display* recordData_ = nullptr;
