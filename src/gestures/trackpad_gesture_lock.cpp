@@ -163,10 +163,14 @@ bool TrackpadGestureLock::storeVerified(const std::string& key,
   return kept.bytes && std::ranges::equal(*kept.bytes, data);
 }
 
+// A value the store can no longer hold at all (its schema gone, its type
+// changed) counts as put back: it never can be, and a backup kept for it
+// would stop every later lock and write old values over the user's later ones.
 bool TrackpadGestureLock::readsBack(const StoredValue& stored) {
-  const std::optional<PreferenceValue> now =
-      preferences_.copyValue(stored.key.key, preferenceAddress(stored.key));
   const std::optional<PreferenceValue> saved = restoredValueOf(stored);
+  const PreferenceAddress address = preferenceAddress(stored.key);
+  if (!preferences_.canHold(stored.key.key, saved, address)) return true;
+  const std::optional<PreferenceValue> now = preferences_.copyValue(stored.key.key, address);
   if (!saved || !now) return !saved && !now;
   if (const auto* truth = std::get_if<bool>(&*saved)) {
     const auto* nowTruth = std::get_if<bool>(&*now);

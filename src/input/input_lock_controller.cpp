@@ -61,6 +61,13 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
     services_.session->watchScreenLockers(this);
   }
   showUnlockMark(*markPlace);
+  // A mark that would not show leaves the button, if it can be clicked; with
+  // neither, the lock is given up rather than kept with no place to click.
+  if (!unlockMarkFrame_ && !reachableButtonFrame(currentScreens())) {
+    unlock(/*mayAsk=*/true);
+    services_.alerts.runModal(iconHiddenAlert(wording_));
+    return;
+  }
   if (services_.privacy.inputAccess().secureKeyboardEntryExists) {
     watchSecureKeyboardEntry(lockNumber_);
   }
@@ -121,12 +128,16 @@ void InputLockController::unlock(bool mayAsk) {
   restoreGestures(mayAsk);
 }
 
+// Each new sign gives the other program its grace afresh: the screen saver
+// that starts as the grace of the idle warning ends still gets its locker in.
 void InputLockController::inputWantedElsewhere() {
-  if (!isLocked_ || paused_ || !eventTap_) return;
-  static_cast<void>(eventTap_->setEnabled(false));  // letting go cannot fail
+  if (!isLocked_ || !eventTap_) return;
+  if (!paused_) {
+    static_cast<void>(eventTap_->setEnabled(false));  // letting go cannot fail
+    services_.unlockMark.keepOnTop(false);
+  }
   paused_ = true;
   resumeAllowed_ = false;
-  services_.unlockMark.keepOnTop(false);
   const unsigned lockNumber = lockNumber_;
   const unsigned pauseNumber = ++pauseNumber_;
   services_.mainQueue.asyncAfter(kOtherProgramGrace, [this, lockNumber, pauseNumber] {
@@ -235,10 +246,11 @@ void InputLockController::queueForcedUnlock() noexcept {
 bool InputLockController::unlocksAt(Point location) const noexcept {
   const std::span<const Rect> screens = currentScreens();
   const Point p = flippedLocation(location, screens);
-  if (unlockMarkFrame_ && unlockTargetHit(*unlockMarkFrame_, p)) return true;
+  const std::optional<Rect> mark = reachableMark(screens);
+  if (mark && unlockTargetHit(*mark, p)) return true;
   const std::optional<Rect> frame = buttonFrame();
   const bool nearButton = frame && unlockTargetHit(*frame, p);
-  const bool inStrip = !unlockMarkFrame_ && menuBarStripHit(p, screens);
+  const bool inStrip = !mark && menuBarStripHit(p, screens);
   // Far from both, reachability does not matter.
   if (!nearButton && !inStrip) return false;
   return reachableButtonFrame(screens) ? nearButton : inStrip;
@@ -248,6 +260,14 @@ std::span<const Rect> InputLockController::currentScreens() const noexcept {
   const std::size_t count =
       std::min(services_.screens.copyFrames(frameBuffer_), frameBuffer_.size());
   return {frameBuffer_.data(), count};
+}
+
+std::optional<Rect> InputLockController::reachableMark(
+    std::span<const Rect> screens) const noexcept {
+  if (!unlockMarkFrame_) return std::nullopt;
+  const Rect mark = services_.unlockMark.frame().value_or(*unlockMarkFrame_);
+  if (!statusButtonReachable(mark, screens, {})) return std::nullopt;
+  return mark;
 }
 
 std::optional<Rect> InputLockController::buttonFrame() const noexcept {

@@ -68,11 +68,13 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   // refused it.
   [[nodiscard]] std::optional<TapRefusal> ensureEventTap();
   TapVerdict eventTapCallback(EventType type, Point location) noexcept override;
+  bool acceptsUnlockClicks() const noexcept override { return isLocked_; }
   // Another program that wants the input gets it: the lock lets go of the
   // input (paused) and shows "locked" still, with the settings off and the
   // power keys held. It takes the input back once it is free: when no other
-  // program took it within kOtherProgramGrace, or when that program lets it
-  // go (told by inputMayBeFree(), and tried once a second while paused).
+  // program took it within kOtherProgramGrace of the last sign, or when that
+  // program lets it go (told by inputMayBeFree(), and tried once a second
+  // while paused).
   void inputWantedElsewhere() override;
   void inputMayBeFree() override;
   bool isPaused() const { return paused_; }
@@ -113,6 +115,9 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   bool tryToResume();
   void queueForcedUnlock() noexcept;
   bool unlocksAt(Point location) const noexcept;
+  // The unlock mark as the user can click it: where it is now, while it lies
+  // on a screen (a monitor unplugged while locked may take it away).
+  std::optional<Rect> reachableMark(std::span<const Rect> screens) const noexcept;
   void showUnlockMark(Rect place);
   // The status button's frame, when it has one.
   std::optional<Rect> buttonFrame() const noexcept;

@@ -36,6 +36,9 @@ class EventTapClient {
  public:
   virtual ~EventTapClient() = default;
   virtual TapVerdict eventTapCallback(EventType type, Point location) noexcept = 0;
+  // Whether an unlocking click delivered later (from a queue) still has a
+  // lock to undo: one that came after the lock ended would lock again.
+  virtual bool acceptsUnlockClicks() const noexcept { return true; }
 };
 
 // An installed tap. Created disabled; it stays installed until destroyed.

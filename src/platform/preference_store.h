@@ -37,6 +37,13 @@ class PreferenceStore {
                         const PreferenceAddress& address) = 0;
   // Flushes one application's preferences for the current user and one host copy.
   virtual void synchronize(const PreferenceAddress& address) = 0;
+  // Whether the store can hold value (nothing: no value) under key at all: a
+  // key whose schema has gone, or a value of a type or range it no longer
+  // takes, can never be written there.
+  virtual bool canHold(const std::string& /*key*/, const std::optional<PreferenceValue>& /*value*/,
+                       const PreferenceAddress& /*address*/) {
+    return true;
+  }
 };
 
 }  // namespace hushpad

@@ -5,6 +5,7 @@
 // no focus. Main thread only; the entry point owns it.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "geometry.h"
@@ -27,6 +28,10 @@ class UnlockMarkWindow {
   [[nodiscard]] virtual bool show(Rect frame, const UnlockMarkContent& content) = 0;
   // Takes it off the screen; nothing when it is not shown.
   virtual void hide() = 0;
+  // Where the mark is now, in the screens' coordinates as they are now (they
+  // change with the primary screen); nothing when the OS cannot tell, which
+  // means where it was shown. Must not allocate: it runs on the event path.
+  virtual std::optional<Rect> frame() const { return std::nullopt; }
   // While another program holds the input (a screen locker), the mark stays
   // shown but no longer puts itself above other windows.
   virtual void keepOnTop(bool) {}

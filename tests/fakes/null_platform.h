@@ -359,6 +359,8 @@ struct NullPlatform : Application,
     mark.reset();
   }
   void keepOnTop(bool keep) override { record(keep ? "keepOnTop true" : "keepOnTop false"); }
+  std::optional<Rect> frame() const override { return markNow; }
+  std::optional<Rect> markNow;  // where the mark is now, if not where it was shown
   bool refuseMark = false;
   std::optional<Rect> mark;
   UnlockMarkContent markContent;
@@ -390,6 +392,11 @@ struct NullPlatform : Application,
   std::map<std::string, PreferenceValue> values;  // by slot
   bool dropPreferenceWrites = false;
   std::set<std::string> droppedKeys;
+  bool canHold(const std::string& key, const std::optional<PreferenceValue>&,
+               const PreferenceAddress&) override {
+    return !goneKeys.contains(key);
+  }
+  std::set<std::string> goneKeys;  // keys the store no longer has (their schema removed)
 
   // UserDefaults
   StoredData dataForKey(const std::string& key) override {

@@ -310,6 +310,19 @@ TEST_F(GestureLockTest, ARestoreThatDoesNotTakeKeepsTheBackupForTheNextTry) {
     EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
     EXPECT_FALSE(entries.contains(kBackupKey));
   }
+  // A key the store no longer has at all counts as put back: the backup goes.
+  gestureLock.lock();
+  dropPreferenceWrites = true;
+  goneKeys = {kDrag.key};
+  droppedKeys.clear();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::NotPutBack);  // the other keys did not take
+  dropPreferenceWrites = false;
+  droppedKeys = {kDrag.key};
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
+  EXPECT_FALSE(entries.contains(kBackupKey));
+  goneKeys.clear();
+  droppedKeys.clear();
+
   unreadableKeys = {kBackupKey};
   log.clear();
   gestureLock.lock();

@@ -182,6 +182,19 @@ TEST(OtherProgramWantsTheInput, GetsItAndTheLockTakesItBackOnceFree) {
   EXPECT_TRUE(rig.tap().enabled);
   EXPECT_TRUE(rig.later.empty());  // nothing runs while the input is held
 
+  // A second sign gives the other program its grace afresh (the screen
+  // saver that starts as the idle warning's grace ends).
+  rig.controller.inputWantedElsewhere();
+  rig.aSecondPasses();
+  rig.aSecondPasses();
+  rig.controller.inputWantedElsewhere();
+  rig.aSecondPasses();
+  rig.aSecondPasses();
+  EXPECT_TRUE(rig.controller.isPaused());
+  rig.aSecondPasses();
+  EXPECT_FALSE(rig.controller.isPaused());
+  rig.aSecondPasses();
+
   // A locker that takes the input and keeps it until the screen is unlocked.
   rig.controller.inputWantedElsewhere();
   rig.controller.inputWantedElsewhere();  // more signs of the same
@@ -203,9 +216,9 @@ TEST(OtherProgramWantsTheInput, GetsItAndTheLockTakesItBackOnceFree) {
   for (int second = 0; second < 5; ++second) rig.aSecondPasses();
   EXPECT_FALSE(rig.tap().enabled);
   EXPECT_TRUE(rig.later.empty());
-  EXPECT_EQ(fakes::linesOf(rig.log, "keepOnTop"), (Strings{"keepOnTop false", "keepOnTop true",
-                                                            "keepOnTop false", "keepOnTop true",
-                                                            "keepOnTop false"}));
+  EXPECT_EQ(fakes::linesOf(rig.log, "keepOnTop"),
+            (Strings{"keepOnTop false", "keepOnTop true", "keepOnTop false", "keepOnTop true",
+                     "keepOnTop false", "keepOnTop true", "keepOnTop false"}));
   EXPECT_EQ(held.size(), 1u);
   EXPECT_EQ(rig.forcedUnlocks, 0);
 }
@@ -396,6 +409,34 @@ TEST(UnlockMark, StaysWhereItWasShownUntilEveryKindOfUnlock) {
   refused.controller.lock(lockPoint);
   EXPECT_EQ(fakes::count(refused.log, "showUnlockMark"), 0u);
   EXPECT_EQ(fakes::count(refused.log, "applyKeyboard"), 0u);
+}
+
+// A mark that no screen holds any more (its monitor unplugged while locked)
+// is no target: the button, or without one the menu-bar strips, take over.
+// A mark that would not show at all, with no button to click either, gives
+// the lock up.
+TEST(UnlockMark, OffEveryScreenOrNotShownGivesWayToWhatCanBeClicked) {
+  InputRig rig;
+  const auto verdict = [&](EventType type, Point at) {
+    return rig.controller.eventTapCallback(type, at);
+  };
+  rig.controller.lock(Point{500, 450});
+  rig.markNow = makeRect(2000, 438, 24, 24);  // on a second screen, gone now
+  EXPECT_EQ(verdict(kLeftMouseUp, {2012, 450}), TapVerdict::Swallow);
+  EXPECT_EQ(verdict(kLeftMouseUp, kOnButton), TapVerdict::Unlock);
+  rig.button->visible = false;
+  EXPECT_EQ(verdict(kLeftMouseUp, {100, 12}), TapVerdict::Unlock);
+  rig.markNow.reset();  // where it was shown, on the main screen
+  EXPECT_EQ(verdict(kLeftMouseUp, {100, 12}), TapVerdict::Swallow);
+  EXPECT_EQ(verdict(kLeftMouseUp, {500, 450}), TapVerdict::Unlock);
+
+  InputRig nothing;
+  nothing.refuseMark = true;
+  nothing.button->visible = false;
+  nothing.controller.lock(Point{500, 450});
+  EXPECT_FALSE(nothing.controller.isLocked() || nothing.tap().enabled);
+  EXPECT_TRUE(nothing.gesturesRestored());
+  EXPECT_EQ(nothing.alertTitles(), Strings{"Hushpad's icon is hidden [OK]"});
 }
 
 // A restore the settings store did not keep leaves the backup for the next

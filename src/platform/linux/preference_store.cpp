@@ -152,6 +152,24 @@ std::optional<PreferenceValue> GSettingsPreferenceStore::copyValue(
   return result;
 }
 
+bool GSettingsPreferenceStore::canHold(const std::string& key,
+                                       const std::optional<PreferenceValue>& value,
+                                       const PreferenceAddress& address) {
+  const std::optional<SchemaKey> found = lookUp(key, address);
+  if (!found) return false;
+  bool holds = !value.has_value();
+  if (value) {
+    if (GVariant* variant =
+            variantForKeyType(*value, g_settings_schema_key_get_value_type(found->key))) {
+      g_variant_ref_sink(variant);
+      holds = g_settings_schema_key_range_check(found->key, variant);
+      g_variant_unref(variant);
+    }
+  }
+  g_settings_schema_key_unref(found->key);
+  return holds;
+}
+
 void GSettingsPreferenceStore::setValue(const std::string& key,
                                         const std::optional<PreferenceValue>& value,
                                         const PreferenceAddress& address) {

@@ -43,6 +43,13 @@ gboolean OverlayUnlockMark::released(GtkWidget*, GdkEventButton* event, gpointer
   return TRUE;
 }
 
+// No one moves an override-redirect window but its owner: where it was put is
+// where it is.
+std::optional<Rect> OverlayUnlockMark::frame() const {
+  if (!placed_) return std::nullopt;
+  return toScreenRect(*placed_, screens_.primaryGeometry());
+}
+
 void OverlayUnlockMark::keepOnTop(bool keep) {
   if (!gtk_widget_get_visible(window_)) return;
   watchStacking(keep);
@@ -70,6 +77,9 @@ bool OverlayUnlockMark::show(Rect frame, const UnlockMarkContent& content) {
   gtk_widget_set_size_request(window_, width, height);
   gtk_window_resize(window, width, height);
   gtk_window_move(window, roundedPixels(place.x), roundedPixels(place.y));
+  placed_ = PixelRect{static_cast<double>(roundedPixels(place.x)),
+                      static_cast<double>(roundedPixels(place.y)), static_cast<double>(width),
+                      static_cast<double>(height)};
   if (!gdk_screen_is_composited(gtk_widget_get_screen(window_))) shapeToImage(width, height);
   gtk_widget_show(window_);
   gdk_window_raise(gtk_widget_get_window(window_));
@@ -79,6 +89,7 @@ bool OverlayUnlockMark::show(Rect frame, const UnlockMarkContent& content) {
 }
 
 void OverlayUnlockMark::hide() {
+  placed_.reset();
   watchStacking(false);
   gtk_widget_hide(window_);
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/actions.h"
 #include "platform/linux/image.h"
@@ -30,6 +31,8 @@ class OverlayUnlockMark final : public UnlockMarkWindow {
   [[nodiscard]] bool show(Rect frame, const UnlockMarkContent& content) override;
   void hide() override;
   void keepOnTop(bool keep) override;
+  // Where it was placed, in the screens' coordinates as they are now.
+  std::optional<Rect> frame() const override;
 
  private:
   static gboolean released(GtkWidget*, GdkEventButton* event, gpointer self);
@@ -45,6 +48,7 @@ class OverlayUnlockMark final : public UnlockMarkWindow {
   ClickHandler clicks_;
   GtkWidget* window_;
   std::shared_ptr<RecordedImage> image_;
+  std::optional<PixelRect> placed_;  // where it was put on the X screen, while shown
   bool watching_ = false;
   GdkEventMask rootEvents_{};
   guint raiseSource_ = 0;

@@ -13,7 +13,8 @@ namespace {
 // The child of a process with threads may only make async-signal-safe calls.
 // It keeps no other descriptor open: a copy of the X connection would keep
 // the grab alive after the kill.
-[[noreturn]] void watch(int heartbeat, pid_t parent, int limitMilliseconds) {
+[[noreturn]] void watch(int heartbeat, int ownWritingEnd, pid_t parent, int limitMilliseconds) {
+  close(ownWritingEnd);  // or the pipe would never end for it
   close_range(3, static_cast<unsigned int>(heartbeat) - 1, 0);
   close_range(static_cast<unsigned int>(heartbeat) + 1, ~0U, 0);
   pollfd beats{heartbeat, POLLIN, 0};
@@ -21,7 +22,7 @@ namespace {
   for (;;) {
     const int ready = poll(&beats, 1, limitMilliseconds);
     if (ready == 0) {
-      kill(parent, SIGKILL);  // a stopped process dies too
+      if (getppid() == parent) kill(parent, SIGKILL);  // a stopped process dies too
       _exit(0);
     }
     if (ready < 0) {
@@ -44,7 +45,7 @@ void StallWatchdog::arm() {
   if (pipe2(ends, O_CLOEXEC) != 0) return;
   const pid_t parent = getpid();
   const pid_t child = fork();
-  if (child == 0) watch(ends[0], parent, limitSeconds_ * 1000);
+  if (child == 0) watch(ends[0], ends[1], parent, limitSeconds_ * 1000);
   close(ends[0]);
   if (child < 0) {
     close(ends[1]);

@@ -10,12 +10,13 @@ namespace {
 
 using Route = QuartzEventTapFactory::Route;
 
-void deliverLeftClick(void* route) {
-  (*static_cast<Route*>(route)->unlockClicks)(MouseEventType::LeftMouseUp);
+// The lock may have ended meanwhile (a forced unlock): then the click is dropped.
+void deliver(void* context, MouseEventType type) {
+  const auto* route = static_cast<const Route*>(context);
+  if (route->client != nullptr && route->client->acceptsUnlockClicks()) (*route->unlockClicks)(type);
 }
-void deliverRightClick(void* route) {
-  (*static_cast<Route*>(route)->unlockClicks)(MouseEventType::RightMouseUp);
-}
+void deliverLeftClick(void* route) { deliver(route, MouseEventType::LeftMouseUp); }
+void deliverRightClick(void* route) { deliver(route, MouseEventType::RightMouseUp); }
 
 // Runs on the main thread for every event of the mask and for the
 // tap-disabled notifications. It must return quickly: no allocation, no I/O.

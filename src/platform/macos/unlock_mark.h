@@ -17,6 +17,8 @@ class AppKitUnlockMark final : public UnlockMarkWindow {
 
   [[nodiscard]] bool show(Rect frame, const UnlockMarkContent& content) override;
   void hide() override;
+  // The panel's frame in global coordinates as they are now.
+  std::optional<Rect> frame() const override;
 
  private:
   NSPanel* panel();  // made on first use

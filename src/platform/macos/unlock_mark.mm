@@ -48,4 +48,10 @@ bool AppKitUnlockMark::show(Rect frame, const UnlockMarkContent& content) {
 
 void AppKitUnlockMark::hide() { [panel_ orderOut:nil]; }
 
+std::optional<Rect> AppKitUnlockMark::frame() const {
+  if (panel_ == nil || !panel_.isVisible) return std::nullopt;
+  const NSRect frame = panel_.frame;
+  return makeRect(frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+}
+
 }  // namespace hushpad::macos
