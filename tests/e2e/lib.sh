@@ -269,19 +269,17 @@ xev_since() { tail -n "+$(($1 + 1))" "$xev_log"; }
 client_got_key() { xev_since "$1" | grep -q "(keysym 0x[0-9a-f]*, $2)"; }
 client_got_click() { xev_since "$1" | grep -q '^ButtonPress'; }
 
-# Who holds the input, as the client sees it with the pointer over it: a grab
-# sends it a crossing (or focus) event of mode NotifyGrab, letting go one of
-# mode NotifyUngrab. $since is the client's log line to look from.
-last_grab_mode() { xev_since "$since" | grep -oE 'mode Notify(Grab|Ungrab)' | tail -n 1; }
-held_by_someone() { [[ "$(last_grab_mode)" == "mode NotifyGrab" ]]; }
-let_go_at_client() { [[ "$(last_grab_mode)" == "mode NotifyUngrab" ]]; }
+# Whether Hushpad holds the input: its input window's name says so once a grab
+# has taken, and only then.
+hushpad_holds_input() { xdotool search --name '^Hushpad input lock \(held\)$' >/dev/null 2>&1; }
+hushpad_let_go() { ! hushpad_holds_input && icon_title_is "Hushpad locked"; }
 
-# Locks, then puts the pointer over the client to watch the grabs from there.
+# Locks and waits for the input to be held, the pointer over the client.
 lock_and_watch() {
   lock
   wait_for 10 "the touchpad settings to be switched off" all_switched_off
+  wait_for 10 "Hushpad to hold the input" hushpad_holds_input
   xdotool mousemove "$client_x" "$client_y"
-  since=$(xev_lines)
 }
 
 pointer_at() {

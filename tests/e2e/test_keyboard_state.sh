@@ -40,6 +40,14 @@ wait_for 5 "the client to receive b" client_got_key "$mark" b
 typed=$(xev_since "$mark" | grep -A 2 '^KeyPress' | grep -oE 'keysym 0x[0-9a-f]+, [^)]+\)' || true)
 [[ "$typed" == $'keysym 0x61, a)\nkeysym 0x62, b)' ]] || fail "the client received: $typed"
 
+step "4. Caps Lock alone, sticky keys untouched: it comes back off too"
+lock
+xdotool mousemove "$client_x" "$client_y"
+press Caps_Lock
+wait_for 5 "Caps Lock on under the grab" keyboard_is on on Off
+unlock
+wait_for 5 "Caps Lock off again" keyboard_is off on Off
+
 kill -TERM "$hushpad_pid"
 expect_exit 0
 echo "e2e: all passed in $(((${EPOCHREALTIME/./} - started_ms) / 1000)) ms"

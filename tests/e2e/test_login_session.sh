@@ -18,7 +18,7 @@ expect_lock_heard_on() {
   wait_for 10 "Hushpad to find its session" login1_logged "$found"
   lock_and_watch
   login1_hook EmitLockOn "'/org/freedesktop/login1/session/$session'"
-  wait_for 10 "Hushpad to let go at logind's Lock on $session" let_go_at_client
+  wait_for 10 "Hushpad to let go at logind's Lock on $session" hushpad_let_go
   kill -TERM "$hushpad_pid"
   expect_exit 0
 }

@@ -45,7 +45,7 @@ xdotool click 1 click 2 click 3 click 4 click 5
 xdotool mousedown 1 mousemove_relative 20 20 mouseup 1
 
 step "   a grab broken from outside (the input window unmapped) is taken again"
-tap_window=$(xdotool search --name '^Hushpad input lock$' | head -n 1)
+tap_window=$(xdotool search --name '^Hushpad input lock' | head -n 1)
 [[ -n "$tap_window" ]] || fail "no input window while locked"
 xdotool windowunmap "$tap_window"
 wait_for 10 "the input window to be mapped again for a new grab" \

@@ -108,6 +108,11 @@ std::optional<TapEvent> translateTapEvent(const GdkEvent& event) {
 
 namespace {
 
+// The input window's name says whether the input is held, for anyone looking
+// at the X server (xprop, a test): only a grab that took changes it.
+constexpr const char* kFreeTitle = "Hushpad input lock";
+constexpr const char* kHeldTitle = "Hushpad input lock (held)";
+
 constexpr auto kTapEventMask = static_cast<GdkEventMask>(
     GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK | GDK_KEY_PRESS_MASK |
     GDK_KEY_RELEASE_MASK | GDK_SCROLL_MASK | GDK_TOUCH_MASK);
@@ -124,7 +129,7 @@ GdkWindow* makeTapWindow() {
   attributes.window_type = GDK_WINDOW_TEMP;
   attributes.override_redirect = TRUE;
   attributes.event_mask = kTapEventMask;
-  attributes.title = const_cast<gchar*>("Hushpad input lock");
+  attributes.title = const_cast<gchar*>(kFreeTitle);
   return gdk_window_new(nullptr, &attributes, GDK_WA_X | GDK_WA_Y | GDK_WA_NOREDIR | GDK_WA_TITLE);
 }
 
@@ -157,6 +162,7 @@ bool GrabEventTap::setEnabled(bool enabled) {
   GdkSeat* seat = gdk_display_get_default_seat(display);
   if (!enabled) {
     if (grabbed_) gdk_seat_ungrab(seat);
+    if (grabbed_) gdk_window_set_title(window_, kFreeTitle);
     grabbed_ = false;
     watchdog_.disarm();
     gdk_window_hide(window_);
@@ -169,7 +175,10 @@ bool GrabEventTap::setEnabled(bool enabled) {
       gdk_seat_grab(seat, window_, kEverything, FALSE, nullptr, nullptr, showForGrab, nullptr);
   grabbed_ = status == GDK_GRAB_SUCCESS;
   if (!grabbed_) gdk_window_hide(window_);
-  if (grabbed_) watchdog_.arm();
+  if (grabbed_) {
+    gdk_window_set_title(window_, kHeldTitle);
+    watchdog_.arm();
+  }
   return grabbed_;
 }
 
@@ -204,6 +213,7 @@ void GrabEventTap::handleEvent(const GdkEvent& event) {
 void GrabEventTap::grabBroken() {
   if (!grabbed_) return;
   grabbed_ = false;
+  gdk_window_set_title(window_, kFreeTitle);
   client_.eventTapCallback(kEventTapDisabledByUserInput, lastLocation_);
 }
 
