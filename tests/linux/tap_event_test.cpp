@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/linux/event_tap.h"
-#include "platform/linux/privacy.h"
+#include "platform/linux/x11/event_tap.h"
+#include "platform/linux/x11/privacy.h"
 
 namespace hushpad::linux {
 namespace {

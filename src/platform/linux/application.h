@@ -6,8 +6,6 @@
 #include <functional>
 #include <optional>
 
-#include <gdk/gdk.h>
-
 #include "platform/application.h"
 
 namespace hushpad::linux {
@@ -38,11 +36,6 @@ class LinuxApplication final : public Application {
   std::optional<MouseEventType> currentEventType_;
   bool terminating_ = false;
 };
-
-// Claims the X display for this process: false when another Hushpad holds it.
-// The claim is a selection owned by a hidden window of this process, so the X
-// server drops it when the process ends, however it ends.
-bool claimDisplay(GdkDisplay* display);
 
 class GLibMainQueue final : public MainQueue {
  public:

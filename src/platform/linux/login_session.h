@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "platform/linux/screen_lockers.h"
+#include "platform/linux/x11/screen_lockers.h"
 #include "platform/session.h"
 
 namespace hushpad::linux {

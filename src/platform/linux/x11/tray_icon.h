@@ -10,7 +10,7 @@
 #include <span>
 
 #include "platform/linux/application.h"
-#include "platform/linux/screens.h"
+#include "platform/linux/x11/screens.h"
 #include "platform/linux/image.h"
 #include "platform/status_item.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/status_item.h"
+#include "platform/linux/x11/tray_icon.h"
 
 #include <gdk/gdkx.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/linux/event_tap.h"
+#include "platform/linux/x11/event_tap.h"
 
 namespace hushpad::linux {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "platform/actions.h"
 #include "platform/event_tap.h"
-#include "platform/linux/screens.h"
+#include "platform/linux/x11/screens.h"
 #include "platform/linux/watchdog.h"
 
 namespace hushpad::linux {

@@ -1,4 +1,4 @@
-#include "platform/linux/event_tap.h"
+#include "platform/linux/x11/event_tap.h"
 
 namespace hushpad::linux {
 namespace {

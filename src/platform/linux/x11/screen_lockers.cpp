@@ -1,4 +1,4 @@
-#include "platform/linux/screen_lockers.h"
+#include "platform/linux/x11/screen_lockers.h"
 
 #include <X11/Xlib-xcb.h>
 #include <X11/Xproto.h>

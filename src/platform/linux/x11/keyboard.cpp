@@ -1,4 +1,4 @@
-#include "platform/linux/keyboard.h"
+#include "platform/linux/x11/keyboard.h"
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>

@@ -1,9 +1,9 @@
-#include "platform/linux/unlock_mark.h"
+#include "platform/linux/x11/unlock_mark.h"
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
-#include "platform/linux/event_tap.h"
+#include "platform/linux/x11/event_tap.h"
 
 #include <algorithm>
 #include <cmath>

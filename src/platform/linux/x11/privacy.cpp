@@ -1,4 +1,4 @@
-#include "platform/linux/privacy.h"
+#include "platform/linux/x11/privacy.h"
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
