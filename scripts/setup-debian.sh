@@ -10,6 +10,7 @@ packages=(
   build-essential cmake pkg-config
   nlohmann-json3-dev           # backup codec (JSON)
   libgtk-3-dev libcairo2-dev   # tray icon, dialogs, drawing (GSettings comes with GLib)
+  libdbusmenu-glib-dev         # the StatusNotifierItem's menu, drawn by the panel
   libx11-dev libx11-xcb-dev    # the input grab, one instance per X session
   libxss-dev libxtst-dev libxi-dev libxext-dev  # seeing a screen locker coming (screen saver, RECORD, SYNC)
   gsettings-desktop-schemas    # the touchpad settings a lock switches off
@@ -28,6 +29,11 @@ if [[ "${1:-}" == "--tests" ]]; then
     imagemagick                           # screenshots of the tray icon
     x11-xserver-utils xscreensaver        # xset's screen saver and a real screen locker
     xserver-xorg-core xserver-xorg-video-dummy  # a real X server with two monitors
+    sway swaybg                           # a headless Wayland compositor; swaybg paints its backgrounds
+    waybar                                # a Wayland tray host (StatusNotifierWatcher)
+    wev wtype grim                        # Wayland client that logs its input, virtual keyboard, screenshots
+    jq                                    # reading sway's IPC answers
+    libwayland-dev wayland-protocols      # wl_pointer, the tests' virtual pointer (wayland-scanner, xdg-output)
     lintian appstream desktop-file-utils man-db  # the package's checks: lintian, metainfo,
                                                  # menu entry, manual page
   )

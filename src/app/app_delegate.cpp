@@ -92,6 +92,9 @@ void AppDelegate::configureStatusItem() {
   button->setTarget(this, Action::StatusItemClicked);
   button->sendActionOn(kEventMaskLeftMouseUp | kEventMaskRightMouseUp);
   lockController().statusButton = button;
+  statusItem_->setStandingMenu([this] {
+    return statusMenu(this, platform_.input.privacy.inputAccess().hasPrivilegesToGrant);
+  });
   updateStatusItem();
 }
 
@@ -123,7 +126,12 @@ void AppDelegate::statusItemClicked() {
   lockPath();
 }
 
-void AppDelegate::lockNow() { lockPath(); }
+// From a menu the tray host drew by itself no click came first: the mark goes
+// where the pointer is now, over the item just chosen, not at an older click.
+void AppDelegate::lockNow() {
+  if (!menuOpen_) lockPoint_ = platform_.input.screens.pointerLocation();
+  lockPath();
+}
 
 void AppDelegate::openPermissions() { platform_.input.workspace.openURL(kAccessibilityPaneURL); }
 
@@ -178,7 +186,9 @@ void AppDelegate::lockPath() {
 void AppDelegate::openMenu() {
   const Menu menu = statusMenu(this, platform_.input.privacy.inputAccess().hasPrivilegesToGrant);
   statusItem_->setMenu(&menu);
+  menuOpen_ = true;
   if (const std::shared_ptr<StatusButton> button = statusItem_->button()) button->performClick();
+  menuOpen_ = false;
   statusItem_->setMenu(nullptr);
 }
 

@@ -51,6 +51,7 @@ class AppDelegate final : public ApplicationDelegate, public ActionTarget {
   // Where the pointer was at the last click on the status item: a lock from
   // that click, or from the menu it opened, puts the unlock mark there.
   std::optional<Point> lockPoint_;
+  bool menuOpen_ = false;  // the menu of a click on the item is showing
 };
 
 // The program's start, the same on every OS: the application, the one delegate,

@@ -3,6 +3,7 @@
 // Main thread only. The status bar hands out items that the caller owns; an
 // item owns its button, which others may hold only weakly.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,6 +63,10 @@ class StatusItem {
   virtual std::shared_ptr<StatusButton> button() = 0;
   // Attaches a menu (copied), or detaches it with nullptr.
   virtual void setMenu(const Menu* menu) = 0;
+  // Gives the menu a tray host may show by itself, without a click reaching
+  // this program first: asked for whenever the host may show it, its items act
+  // as the click menu's. Items whose host always sends the click ignore it.
+  virtual void setStandingMenu(std::function<Menu()> /*menu*/) {}
 };
 
 class StatusBar {

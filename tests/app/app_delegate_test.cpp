@@ -115,6 +115,7 @@ TEST_F(AppTest, FullCycleLaunchLockUnlockReviewMenuAndQuitWhileLocked) {
                      {"", Action::None, "", true, &app()},
                      {"Quit Hushpad", Action::Quit, "q", false, &app()}}}));
     EXPECT_FALSE(lastItem->attached || isLocked());
+    EXPECT_EQ(lastItem->standing(), chooseFromMenu(""));  // the host's copy acts the same
     chooseFromMenu("Open Permissions");
     EXPECT_EQ(opened, Strings{"x-apple.systempreferences:com.apple.preference.security?"
                               "Privacy_Accessibility"});
@@ -219,6 +220,18 @@ TEST_F(AppTest, TheUnlockMarkGoesWhereTheLockingClickWas) {
   EXPECT_TRUE(isLocked());
   EXPECT_EQ(mark, makeRect(288, 288, 24, 24));
   EXPECT_EQ(markContent.image, image);
+  click();
+
+  // A menu the tray host shows by itself brings no click first: the mark goes
+  // where the pointer is when "Lock Now" is chosen, never at an older click.
+  ASSERT_TRUE(lastItem->standing);
+  const Menu standing = lastItem->standing();
+  pointer = Point{700, 200};
+  const MenuItem& lockNow = standing.items.front();
+  ASSERT_EQ(lockNow.title, "Lock Now");
+  lockNow.target->performAction(lockNow.action);
+  EXPECT_TRUE(isLocked());
+  EXPECT_EQ(mark, makeRect(688, 188, 24, 24));
 }
 
 TEST_F(AppTest, ForcedUnlockRefreshesTheStatusItemWithoutAReview) {

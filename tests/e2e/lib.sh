@@ -125,12 +125,17 @@ start_xfce_panel() {
   wait_for 15 "Xfce's panel" xdotool search --classname '^xfce4-panel$'
 }
 
-# One 1024 x 768 screen with a tray and a client.
-start_desktop() {
+# One 1024 x 768 screen.
+start_xvfb() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
     >"$work/xvfb.log" 2>&1 &
   helpers+=($!)
   wait_for_display
+}
+
+# One 1024 x 768 screen with a tray and a client.
+start_desktop() {
+  start_xvfb
   start_tray
   start_client
 }
@@ -206,8 +211,9 @@ read_icon_geometry() {
   icon_cy=$((icon_y + icon_h / 2))
 }
 
+# start_hushpad [options]: with its XEmbed icon embedded in the tray.
 start_hushpad() {
-  "$hushpad" >>"$hushpad_log" 2>&1 &
+  "$hushpad" "$@" >>"$hushpad_log" 2>&1 &
   hushpad_pid=$!
   wait_for 15 "the tray to embed Hushpad's icon" icon_embedded
   wait_for 5 "the icon to read \"Hushpad unlocked\"" icon_title_is "Hushpad unlocked"

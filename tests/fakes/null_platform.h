@@ -136,6 +136,7 @@ struct FakeStatusItem final : StatusItem {
     attached = menu != nullptr ? std::optional(*menu) : std::nullopt;
     menusAttached += attached ? 1 : 0;
   }
+  void setStandingMenu(std::function<Menu()> menu) override { standing = std::move(menu); }
   // Chooses the item titled title of the menu open now, as the user would.
   void choose(const std::string& title) const {
     const auto found = std::ranges::find(attached.value().items, title, &MenuItem::title);
@@ -144,6 +145,7 @@ struct FakeStatusItem final : StatusItem {
   }
   std::shared_ptr<FakeStatusButton> fakeButton;
   std::optional<Menu> attached;  // the menu the item shows now
+  std::function<Menu()> standing;  // the menu a tray host may show by itself
   int menusAttached = 0;
 };
 

@@ -36,11 +36,14 @@ void reportUsageError(const char* message) {
 
 }  // namespace
 
-std::optional<int> parseCommandLine(int& argc, char**& argv) {
+std::optional<int> parseCommandLine(int& argc, char**& argv, CommandLineOptions& options) {
   gboolean version = FALSE;
+  gboolean xembed = FALSE;
   const GOptionEntry entries[] = {
       {"version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, &version,
        "Print the version and exit", nullptr},
+      {"xembed", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, &xembed,
+       "Show an XEmbed tray icon even where the panel shows StatusNotifierItems", nullptr},
       {},
   };
   const std::unique_ptr<GOptionContext, ContextDeleter> context(g_option_context_new(nullptr));
@@ -62,6 +65,7 @@ std::optional<int> parseCommandLine(int& argc, char**& argv) {
     g_free(message);
     return 2;
   }
+  options.xembedIcon = xembed;
   if (version) {
     std::printf("hushpad %s\n", HUSHPAD_VERSION);
     return 0;

@@ -7,11 +7,16 @@
 
 namespace hushpad::linux {
 
-// Reads the options and takes them out of argc and argv. Nothing when Hushpad
+struct CommandLineOptions {
+  // An XEmbed tray icon even where the panel shows StatusNotifierItems.
+  bool xembedIcon = false;
+};
+
+// Reads the options into options and takes them out of argc and argv. Nothing when Hushpad
 // should start; otherwise the status to exit with, once the version (0) or an
 // error naming the bad option or argument (2) has been printed. --help and
 // GTK's --help-gtk print the usage and end the process with status 0 from
 // inside GLib.
-std::optional<int> parseCommandLine(int& argc, char**& argv);
+std::optional<int> parseCommandLine(int& argc, char**& argv, CommandLineOptions& options);
 
 }  // namespace hushpad::linux

@@ -6,8 +6,10 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdk/gdk.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "platform/cairo/cairo_image.h"
 #include "platform/image.h"
@@ -43,6 +45,11 @@ class RecordingImageFactory final : public ImageFactory {
 // the theme's.
 GdkRGBA templateColorFor(const std::optional<GdkRGBA>& trayForeground,
                          const GdkRGBA& themeForeground);
+
+// Chooses the colour of a template mark from the panel's colour behind it (if
+// known) and the colours the tray and the theme would give it, in that order.
+using MarkColorRule =
+    std::function<Color(std::optional<Color> panel, std::span<const Color> preferred)>;
 
 Color toColor(const GdkRGBA& rgba);
 GdkRGBA toGdkRGBA(const Color& color);

@@ -1,9 +1,10 @@
-// Hushpad on a Linux desktop: a tray icon on X11.
+// Hushpad on a Linux desktop: on X11, a StatusNotifierItem or an XEmbed tray icon.
 
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "app/app_delegate.h"
@@ -11,6 +12,8 @@
 #include "platform/linux/alert.h"
 #include "platform/linux/application.h"
 #include "platform/linux/command_line.h"
+#include "platform/linux/desktop_status_bar.h"
+#include "platform/linux/sni/status_notifier_item.h"
 #include "platform/linux/x11/event_tap.h"
 #include "platform/linux/x11/instance.h"
 #include "platform/linux/user_defaults.h"
@@ -34,7 +37,8 @@ int main(int argc, char** argv) {
   // driver and triple the memory in use. A GDK_GL set by the user still counts.
   g_setenv("GDK_GL", "disable", FALSE);
   // --help, --version or a mistake end here, before the display is opened.
-  if (const std::optional<int> status = parseCommandLine(argc, argv)) return *status;
+  CommandLineOptions options;
+  if (const std::optional<int> status = parseCommandLine(argc, argv, options)) return *status;
   if (!gtk_init_check(&argc, &argv)) {
     std::fputs("Hushpad needs an X11 display: DISPLAY is not set or cannot be opened.\n", stderr);
     return EXIT_FAILURE;
@@ -47,7 +51,17 @@ int main(int argc, char** argv) {
   }
   MonitorScreens screens(gdk_display_get_default());
   LinuxApplication application;
-  TrayStatusBar statusBar(application, screens, legibleMarkColor);
+  // A StatusNotifierItem where the panel hosts one, else an XEmbed tray icon.
+  DesktopStatusBar::MakeNotifierItem notifierItem;
+  if (!options.xembedIcon) {
+    notifierItem = [&](GDBusConnection* bus, std::function<void(bool)> registered) {
+      return std::make_unique<StatusNotifierButton>(bus, application, legibleMarkColor,
+                                                    std::move(registered));
+    };
+  }
+  DesktopStatusBar statusBar(
+      [&] { return std::make_unique<TrayStatusButton>(application, screens, legibleMarkColor); },
+      std::move(notifierItem));
   RecordingImageFactory images;
   GrabEventTapFactory eventTaps(screens,
                                 [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); });

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/linux/gtk_menu.h"
 #include "platform/linux/x11/event_tap.h"
 
 namespace hushpad::linux {
@@ -15,11 +16,6 @@ namespace {
 
 // How long a tray may take to embed the icon before the user is told.
 constexpr guint kTrayWaitSeconds = 3;
-
-std::uint64_t eventMaskBit(MouseEventType type) {
-  const auto number = static_cast<std::uint32_t>(type);
-  return number < 64 ? std::uint64_t{1} << number : 0;
-}
 
 // GTK's own window for the icon, which the tray embeds.
 GtkWidget* trayWidgetOf(GtkStatusIcon* icon) {
@@ -43,44 +39,6 @@ std::optional<GdkRGBA> trayForeground(GtkWidget* tray) {
   return result;
 }
 
-struct MenuAction {
-  ActionTarget* target;
-  Action action;
-};
-
-void activateMenuItem(GtkMenuItem*, gpointer data) {
-  const auto* menuAction = static_cast<const MenuAction*>(data);
-  if (menuAction->target != nullptr) menuAction->target->performAction(menuAction->action);
-}
-
-void deleteMenuAction(gpointer data, GClosure*) { delete static_cast<MenuAction*>(data); }
-
-GtkWidget* menuItemFor(const MenuItem& item, GtkAccelGroup* accelerators) {
-  if (item.isSeparator) return gtk_separator_menu_item_new();
-  GtkWidget* widget = gtk_menu_item_new_with_label(item.title.c_str());
-  g_signal_connect_data(widget, "activate", G_CALLBACK(activateMenuItem),
-                        new MenuAction{item.target, item.action}, deleteMenuAction,
-                        GConnectFlags{});
-  if (!item.keyEquivalent.empty()) {
-    const guint key = gdk_unicode_to_keyval(g_utf8_get_char(item.keyEquivalent.c_str()));
-    gtk_widget_add_accelerator(widget, "activate", accelerators, key, GDK_CONTROL_MASK,
-                               GTK_ACCEL_VISIBLE);
-  }
-  return widget;
-}
-
-// The menu's accelerators live in a group that must outlast the menu: its
-// items' labels let go of the group only while the menu is being destroyed.
-GtkWidget* buildMenu(const Menu& menu, GtkAccelGroup* accelerators) {
-  GtkWidget* widget = gtk_menu_new();
-  gtk_menu_set_accel_group(GTK_MENU(widget), accelerators);
-  for (const MenuItem& item : menu.items) {
-    gtk_menu_shell_append(GTK_MENU_SHELL(widget), menuItemFor(item, accelerators));
-  }
-  gtk_widget_show_all(widget);
-  return widget;
-}
-
 }  // namespace
 
 int trayIconPixelSize(int traySize) {
@@ -101,11 +59,11 @@ int trayIconPixelSize(int traySize) {
 
 TrayStatusButton::TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens,
                                    MarkColorRule markColor)
-    : application_(application),
-      screens_(screens),
+    : screens_(screens),
       markColor_(std::move(markColor)),
       icon_(gtk_status_icon_new()),
-      tray_(trayWidgetOf(icon_)) {
+      tray_(trayWidgetOf(icon_)),
+      action_(application) {
   g_signal_connect(icon_, "button-press-event", G_CALLBACK(pressed), this);
   g_signal_connect(icon_, "button-release-event", G_CALLBACK(released), this);
   g_signal_connect(icon_, "size-changed", G_CALLBACK(sizeChanged), this);
@@ -136,8 +94,7 @@ void TrayStatusButton::setImage(std::shared_ptr<Image> image) {
 }
 
 void TrayStatusButton::setTarget(ActionTarget* target, Action action) {
-  target_ = target;
-  action_ = action;
+  action_.setTarget(target, action);
 }
 
 void TrayStatusButton::setToolTip(const std::string& toolTip) {
@@ -153,7 +110,7 @@ void TrayStatusButton::performClick() {
     const Menu menu = *menu_;
     showMenu(menu);
   } else {
-    sendAction(std::nullopt);
+    action_.send(std::nullopt);
   }
 }
 
@@ -168,10 +125,6 @@ std::optional<Rect> TrayStatusButton::screenFrame() const {
 
 bool TrayStatusButton::isVisible() const {
   return gtk_status_icon_is_embedded(icon_) && gtk_status_icon_get_visible(icon_);
-}
-
-void TrayStatusButton::mouseUp(MouseEventType type) {
-  if ((actionMask_ & eventMaskBit(type)) != 0) sendAction(type);
 }
 
 
@@ -246,27 +199,12 @@ bool TrayStatusButton::isOnIcon(double rootX, double rootY) const {
   return containsPoint(makeRect(area.x, area.y, area.width, area.height), Point{rootX, rootY});
 }
 
-// The click's release is the current event while the action runs.
-void TrayStatusButton::sendAction(std::optional<MouseEventType> type) {
-  if (target_ == nullptr) return;
-  const std::optional<MouseEventType> outer = application_.currentEventType();
-  application_.setCurrentEventType(type);
-  target_->performAction(action_);
-  application_.setCurrentEventType(outer);
-}
-
-// Tracks the menu in a main loop of its own until it closes, as AppKit does.
+// Shown at the icon; the nested main loop runs until it closes.
 void TrayStatusButton::showMenu(const Menu& menu) {
-  GtkAccelGroup* accelerators = gtk_accel_group_new();
-  GtkWidget* widget = buildMenu(menu, accelerators);
-  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
-  g_signal_connect_swapped(widget, "deactivate", G_CALLBACK(g_main_loop_quit), loop);
-  gtk_menu_popup(GTK_MENU(widget), nullptr, nullptr, gtk_status_icon_position_menu, icon_, 0,
-                 gtk_get_current_event_time());
-  if (gtk_widget_get_visible(widget)) g_main_loop_run(loop);
-  gtk_widget_destroy(widget);
-  g_object_unref(accelerators);
-  g_main_loop_unref(loop);
+  runMenu(menu, [this](GtkMenu* widget) {
+    gtk_menu_popup(widget, nullptr, nullptr, gtk_status_icon_position_menu, icon_, 0,
+                   gtk_get_current_event_time());
+  });
 }
 
 // Drawn afresh for the tray's size, scale and colours.
@@ -318,16 +256,6 @@ std::optional<Color> TrayStatusButton::panelColor() const {
   const Color color{pixel[0] / 255.0, pixel[1] / 255.0, pixel[2] / 255.0, 1};
   g_object_unref(corner);
   return color;
-}
-
-std::unique_ptr<StatusItem> TrayStatusBar::statusItem(double) {
-  auto button = std::make_shared<TrayStatusButton>(application_, screens_, markColor_);
-  newestButton_ = button;
-  return std::make_unique<TrayStatusItem>(std::move(button));
-}
-
-void TrayStatusBar::deliverMouseUp(MouseEventType type) {
-  if (const std::shared_ptr<TrayStatusButton> button = newestButton_.lock()) button->mouseUp(type);
 }
 
 }  // namespace hushpad::linux

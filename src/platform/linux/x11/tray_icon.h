@@ -1,6 +1,6 @@
 #pragma once
-// The status item as an XEmbed system tray icon (GtkStatusIcon). Main thread
-// only; the item owns its button, the tray bar only remembers the newest one.
+// The status item as an XEmbed system tray icon (GtkStatusIcon), for trays
+// that have no StatusNotifierItem host. Main thread only.
 
 #include <gtk/gtk.h>
 
@@ -10,6 +10,8 @@
 #include <span>
 
 #include "platform/linux/application.h"
+#include "platform/linux/button_action.h"
+#include "platform/linux/switching_status_item.h"
 #include "platform/linux/x11/screens.h"
 #include "platform/linux/image.h"
 #include "platform/status_item.h"
@@ -20,12 +22,7 @@ namespace hushpad::linux {
 // theme's icon sizes. An image of exactly that size is shown unscaled.
 int trayIconPixelSize(int traySize);
 
-// Chooses the colour of a template mark from the panel's colour behind it (if
-// known) and the colours the tray and the theme would give it, in that order.
-using MarkColorRule =
-    std::function<Color(std::optional<Color> panel, std::span<const Color> preferred)>;
-
-class TrayStatusButton final : public StatusButton {
+class TrayStatusButton final : public TrayKindButton {
  public:
   TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens,
                    MarkColorRule markColor);
@@ -38,7 +35,7 @@ class TrayStatusButton final : public StatusButton {
   void setImage(std::shared_ptr<Image> image) override;
   void setImagePosition(ImagePosition) override {}
   void setTarget(ActionTarget* target, Action action) override;
-  void sendActionOn(std::uint64_t mask) override { actionMask_ = mask; }
+  void sendActionOn(std::uint64_t mask) override { action_.setMask(mask); }
   void setToolTip(const std::string& toolTip) override;
   void setAccessibilityLabel(const std::string& label) override;
   // With a menu: shows it at the icon and returns once it has closed.
@@ -49,8 +46,8 @@ class TrayStatusButton final : public StatusButton {
 
   // A mouse button released on the icon, or let through to it while the input
   // is held: sends the action if the mask asks for this kind of release.
-  void mouseUp(MouseEventType type);
-  void setMenu(const Menu* menu);
+  void mouseUp(MouseEventType type) override { action_.mouseUp(type); }
+  void setMenu(const Menu* menu) override;
 
  private:
   static gboolean pressed(GtkStatusIcon*, GdkEventButton*, gpointer);
@@ -66,12 +63,10 @@ class TrayStatusButton final : public StatusButton {
   std::optional<Color> panelColor() const;
   static gboolean reportMissingTray(gpointer self);
   bool isOnIcon(double rootX, double rootY) const;
-  void sendAction(std::optional<MouseEventType> type);
   void showMenu(const Menu& menu);
   void render();
   GdkRGBA templateColor() const;
 
-  LinuxApplication& application_;
   const MonitorScreens& screens_;
   MarkColorRule markColor_;
   GtkStatusIcon* icon_;
@@ -84,38 +79,8 @@ class TrayStatusButton final : public StatusButton {
   // panel is looked at again a few times after the first drawing.
   guint panelRecheckTimer_ = 0;
   int panelRechecksLeft_ = 4;
-  ActionTarget* target_ = nullptr;
-  Action action_ = Action::None;
-  std::uint64_t actionMask_ = 0;
+  ButtonAction action_;
   std::optional<Menu> menu_;
-};
-
-class TrayStatusItem final : public StatusItem {
- public:
-  explicit TrayStatusItem(std::shared_ptr<TrayStatusButton> button) : button_(std::move(button)) {}
-  std::shared_ptr<StatusButton> button() override { return button_; }
-  void setMenu(const Menu* menu) override { button_->setMenu(menu); }
-
- private:
-  std::shared_ptr<TrayStatusButton> button_;
-};
-
-class TrayStatusBar final : public StatusBar {
- public:
-  TrayStatusBar(LinuxApplication& application, const MonitorScreens& screens,
-                MarkColorRule markColor)
-      : application_(application), screens_(screens), markColor_(std::move(markColor)) {}
-
-  // One tray icon per item; the length is the tray's business.
-  std::unique_ptr<StatusItem> statusItem(double length) override;
-  // Hands a release that the event tap let through to the newest item.
-  void deliverMouseUp(MouseEventType type);
-
- private:
-  LinuxApplication& application_;
-  const MonitorScreens& screens_;
-  MarkColorRule markColor_;
-  std::weak_ptr<TrayStatusButton> newestButton_;
 };
 
 }  // namespace hushpad::linux
