@@ -37,10 +37,13 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
     return;
   }
   // A lock that no click can undo is a lock-out: there must be a place to click.
+  // Where the pointer shows itself only to a program that holds the input,
+  // its place is asked for again once the input is held.
+  const bool pointerComesLater = !lockPoint && services_.screens.pointerLocatedOnlyWhileHeld();
   const std::span<const Rect> screens = currentScreens();
-  const std::optional<Rect> markPlace =
+  std::optional<Rect> markPlace =
       unlockMarkPlace(reachableButtonFrame(screens), buttonFrame(), lockPoint, screens);
-  if (!markPlace) {
+  if (!markPlace && !pointerComesLater) {
     services_.alerts.runModal(iconHiddenAlert(wording_));
     return;
   }
@@ -52,15 +55,23 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
   ++lockNumber_;
   gestureLock_->lock();
   if (services_.keyboard != nullptr) keyboardAtLock_ = services_.keyboard->read();
+  const unsigned lockNumber = lockNumber_;
   if (!eventTap_->setEnabled(true)) {
     rollBackLock();
     return;
   }
+  // Taking the input may run the main loop: a click meanwhile may have ended it.
+  if (!isLocked_ || lockNumber != lockNumber_) return;
   if (services_.session != nullptr) {
     services_.session->holdPowerKeys();
     services_.session->watchScreenLockers(this);
   }
-  showUnlockMark(*markPlace);
+  if (pointerComesLater) {
+    const std::span<const Rect> heldScreens = currentScreens();
+    markPlace = unlockMarkPlace(reachableButtonFrame(heldScreens), buttonFrame(),
+                                services_.screens.pointerLocation(), heldScreens);
+  }
+  if (markPlace) showUnlockMark(*markPlace);
   // A mark that would not show leaves the button, if it can be clicked; with
   // neither, the lock is given up rather than kept with no place to click.
   if (!unlockMarkFrame_ && !reachableButtonFrame(currentScreens())) {

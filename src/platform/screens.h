@@ -27,6 +27,10 @@ class Screens {
   // Where the pointer is now, in screen coordinates (y upward); nothing where
   // the OS cannot tell.
   virtual std::optional<Point> pointerLocation() const = 0;
+  // Whether the pointer's place can be told only while the input is held: the
+  // OS shows a program where the pointer is only over that program's own
+  // surfaces (Wayland), and holding the input puts one under the pointer.
+  virtual bool pointerLocatedOnlyWhileHeld() const { return false; }
 };
 
 }  // namespace hushpad

@@ -153,12 +153,14 @@ struct FakeStatusItem final : StatusItem {
 struct FakeEventTap final : EventTap {
   bool setEnabled(bool enable) override {
     enableCalls.push_back(enable);
+    if (enable && whileEnabling) whileEnabling();
     if (enable && refuseEnable) return false;
     enabled = enable;
     return true;
   }
   bool enabled = false;
   bool refuseEnable = false;
+  std::function<void()> whileEnabling;  // the main loop runs while the input is taken
   std::vector<bool> enableCalls;
 };
 
@@ -315,6 +317,7 @@ struct NullPlatform : Application,
     if (refuseCreation) return {nullptr, refusal};
     auto tap = std::make_unique<FakeEventTap>();
     tap->refuseEnable = refuseEnable;
+    tap->whileEnabling = whileEnabling;
     lastTap = tap.get();
     client = &tapClient;
     return {std::move(tap), TapRefusal::Privacy, eventsOfInterest};
@@ -323,6 +326,7 @@ struct NullPlatform : Application,
   TapRefusal refusal = TapRefusal::Privacy;
   std::uint64_t eventsOfInterest = ~std::uint64_t{0};  // what the system lets a new tap see
   bool refuseEnable = false;                           // given to the taps made from now on
+  std::function<void()> whileEnabling;                 // likewise
   std::vector<std::uint64_t> masks;                    // one per attempt, refused ones included
   FakeEventTap* lastTap = nullptr;                     // owned by the controller
   EventTapClient* client = nullptr;
@@ -342,7 +346,9 @@ struct NullPlatform : Application,
     return from.size();
   }
   std::optional<Point> pointerLocation() const override { return pointer; }
+  bool pointerLocatedOnlyWhileHeld() const override { return pointerOnlyWhileHeld; }
   std::vector<Rect> frames;
+  bool pointerOnlyWhileHeld = false;
   std::vector<Rect> housings;
   std::optional<Point> pointer;  // nothing: the OS cannot tell
 

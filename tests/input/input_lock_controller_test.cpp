@@ -439,6 +439,47 @@ TEST(UnlockMark, OffEveryScreenOrNotShownGivesWayToWhatCanBeClicked) {
   EXPECT_EQ(nothing.alertTitles(), Strings{"Hushpad's icon is hidden [OK]"});
 }
 
+// Where the OS shows the pointer only to the program holding the input, a lock
+// with no place to go by goes ahead, and the mark goes where the pointer is
+// once held; with the pointer still unknown then, the lock is given up. A
+// click that unlocked while the input was being taken ends it there.
+TEST(UnlockMark, WhereOnlyTheHolderSeesThePointerGoesWhereItIsOnceHeld) {
+  InputRig rig;
+  rig.pointerOnlyWhileHeld = true;
+  rig.button->inWindow = false;  // a host that never says where the item is
+  rig.whileEnabling = [&] { rig.pointer = Point{500, 450}; };
+  rig.controller.lock(std::nullopt);
+  EXPECT_TRUE(rig.controller.isLocked());
+  EXPECT_EQ(rig.mark, makeRect(488, 438, 24, 24));
+  rig.controller.unlock();
+
+  rig.pointer.reset();
+  rig.tap().whileEnabling = nullptr;
+  rig.controller.lock(std::nullopt);
+  EXPECT_FALSE(rig.controller.isLocked() || rig.tap().enabled);
+  EXPECT_TRUE(rig.gesturesRestored());
+  EXPECT_EQ(rig.alertTitles(), Strings{"Hushpad's icon is hidden [OK]"});
+
+  InputRig clicked;
+  clicked.pointerOnlyWhileHeld = true;
+  clicked.button->inWindow = false;
+  clicked.whileEnabling = [&] {
+    clicked.pointer = Point{500, 450};
+    clicked.controller.unlock();
+  };
+  clicked.controller.lock(std::nullopt);
+  EXPECT_FALSE(clicked.controller.isLocked());
+  EXPECT_EQ(clicked.mark, std::nullopt);
+  EXPECT_TRUE(clicked.alerts.empty());
+  EXPECT_TRUE(clicked.gesturesRestored());
+
+  InputRig x11;  // the pointer is known before: no place is no lock
+  x11.button->inWindow = false;
+  x11.controller.lock(std::nullopt);
+  EXPECT_EQ(x11.lastTap, nullptr);
+  EXPECT_EQ(x11.alertTitles(), Strings{"Hushpad's icon is hidden [OK]"});
+}
+
 // A restore the settings store did not keep leaves the backup for the next
 // try and says so once per run, with the input free, never at termination.
 TEST(NotPutBack, IsToldOncePerRunAndTheNextUnlockRestores) {
