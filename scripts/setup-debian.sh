@@ -11,6 +11,8 @@ packages=(
   nlohmann-json3-dev           # backup codec (JSON)
   libgtk-3-dev libcairo2-dev   # tray icon, dialogs, drawing (GSettings comes with GLib)
   libdbusmenu-glib-dev         # the StatusNotifierItem's menu, drawn by the panel
+  libgtk-layer-shell-dev libwayland-dev wayland-protocols  # the lock on Wayland: an overlay over
+                                                          # every output, the shortcuts inhibitor
   libx11-dev libx11-xcb-dev    # the input grab, one instance per X session
   libxss-dev libxtst-dev libxi-dev libxext-dev  # seeing a screen locker coming (screen saver, RECORD, SYNC)
   gsettings-desktop-schemas    # the touchpad settings a lock switches off
@@ -33,7 +35,9 @@ if [[ "${1:-}" == "--tests" ]]; then
     waybar                                # a Wayland tray host (StatusNotifierWatcher)
     wev wtype grim                        # Wayland client that logs its input, virtual keyboard, screenshots
     jq                                    # reading sway's IPC answers
-    libwayland-dev wayland-protocols      # wl_pointer, the tests' virtual pointer (wayland-scanner, xdg-output)
+    # wl_pointer and wl_keyboard, the tests' virtual pointer and keyboard, build with the
+    # program's own Wayland packages (wayland-scanner, xdg-output; libxkbcommon-dev comes
+    # with libgtk-3-dev)
     lintian appstream desktop-file-utils man-db  # the package's checks: lintian, metainfo,
                                                  # menu entry, manual page
   )

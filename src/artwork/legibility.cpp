@@ -29,8 +29,11 @@ Color legibleMarkColor(std::optional<Color> background, std::span<const Color> p
   for (const Color& color : preferred) {
     if (contrastRatio(color, *background) >= kLegibleContrast) return color;
   }
-  return contrastRatio(kBlack, *background) >= contrastRatio(kWhite, *background) ? kBlack
-                                                                                   : kWhite;
+  return haloColorFor(*background);
+}
+
+Color haloColorFor(Color ink) {
+  return contrastRatio(kBlack, ink) >= contrastRatio(kWhite, ink) ? kBlack : kWhite;
 }
 
 }  // namespace hushpad

@@ -21,4 +21,9 @@ inline constexpr double kLegibleContrast = 4.5;
 // the first preferred colour (black when there is none).
 Color legibleMarkColor(std::optional<Color> background, std::span<const Color> preferred);
 
+// For a mark whose panel no one can tell: black or white, whichever contrasts
+// more with ink, drawn as a thin halo around it, so that the mark's outline
+// reads on a panel of the ink's own colour too.
+Color haloColorFor(Color ink);
+
 }  // namespace hushpad

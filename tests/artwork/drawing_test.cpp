@@ -193,6 +193,10 @@ TEST(Legibility, ContrastFollowsWcagAndTheMarkTakesAReadableColour) {
            {std::nullopt, {}, kBlack}}) {
     EXPECT_EQ(legibleMarkColor(c.panel, c.preferred), c.chosen) << c.chosen.red;
   }
+  // A halo around a mark on an unknown panel: the extreme farther from the ink.
+  EXPECT_EQ(haloColorFor(themeDark), white);
+  EXPECT_EQ(haloColorFor(Color{0.93, 0.93, 0.93, 1}), kBlack);
+  EXPECT_EQ(haloColorFor(grey), kBlack);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/linux/x11/screens.h"
+#include "platform/linux/screens.h"
 
 namespace hushpad::linux {
 namespace {

@@ -75,8 +75,6 @@ struct LoggingKind final : TrayKindButton {
   void setTitle(const std::string& title) override { say("title '" + title + "'"); }
   void setImage(std::shared_ptr<Image>) override { say("image"); }
   void setImagePosition(ImagePosition) override { say("position"); }
-  void setTarget(ActionTarget*, Action) override { say("target"); }
-  void sendActionOn(std::uint64_t mask) override { say("mask " + std::to_string(mask)); }
   void setToolTip(const std::string& toolTip) override { say("tip " + toolTip); }
   void setAccessibilityLabel(const std::string& label) override { say("label " + label); }
   void performClick() override {
@@ -86,7 +84,7 @@ struct LoggingKind final : TrayKindButton {
   std::optional<Rect> screenFrame() const override { return makeRect(1, 2, 3, 4); }
   bool isVisible() const override { return true; }
   void shown() override { say("shown"); }
-  void mouseUp(MouseEventType) override { say("up"); }
+  void setClickSink(ClickSink s) override { sink = std::move(s); }
   void setMenu(const Menu* menu) override { say(menu != nullptr ? "menu" : "no menu"); }
   void setStandingMenu(std::function<Menu()> menu) override {
     say("standing " + menu().items.front().title);
@@ -94,67 +92,113 @@ struct LoggingKind final : TrayKindButton {
   std::string name;
   std::vector<std::string>& log;
   std::function<void()> duringClick;
+  ClickSink sink;
 };
 
 struct Image1 final : Image {};
 
-TEST(SwitchingStatusItem, AKindTakesOverAllThatWasShownOnceTheOldOneHasGone) {
+struct Queue final : MainQueue {
+  void async(std::function<void()> task) override { tasks.push_back(std::move(task)); }
+  void asyncAfter(double, std::function<void()> task) override { async(std::move(task)); }
+  void run() {
+    auto now = std::move(tasks);
+    tasks.clear();
+    for (auto& task : now) task();
+  }
+  std::vector<std::function<void()>> tasks;
+};
+
+struct Target final : ActionTarget {
+  void performAction(Action) override {
+    ++actions;
+    if (during) during();
+  }
+  int actions = 0;
+  std::function<void()> during;
+};
+
+struct Switching : ::testing::Test {
+  Switching() {
+    button.setTarget(&target, Action::StatusItemClicked);
+    button.sendActionOn(std::uint64_t{1} << 2);  // left mouse-up only
+  }
+  LoggingKind& show(const std::string& name) {
+    auto kind = std::make_unique<LoggingKind>(name, log);
+    LoggingKind& shown = *kind;
+    button.switchTo(std::move(kind));
+    return shown;
+  }
   std::vector<std::string> log;
-  SwitchingStatusButton button;
+  LinuxApplication application;
+  Queue queue;
+  Target target;
+  SwitchingStatusButton button{application, queue};
+};
+
+TEST_F(Switching, AKindTakesOverAllThatWasShownOnceTheOldOneHasGone) {
   EXPECT_EQ(button.screenFrame(), std::nullopt);
   EXPECT_FALSE(button.isVisible());
   button.performClick();  // nothing shows the item: nothing to click
   button.setImage(std::make_shared<Image1>());
   button.setToolTip("Hushpad locked");
-  button.sendActionOn(20);
 
-  button.switchTo(std::make_unique<LoggingKind>("xembed", log));
-  EXPECT_EQ(log, (std::vector<std::string>{"xembed title ''", "xembed image", "xembed target",
-                                           "xembed mask 20", "xembed tip Hushpad locked",
-                                           "xembed no menu", "xembed shown"}));
+  show("xembed");
+  EXPECT_EQ(log, (std::vector<std::string>{"xembed title ''", "xembed image",
+                                           "xembed tip Hushpad locked", "xembed no menu",
+                                           "xembed shown"}));
   EXPECT_EQ(button.screenFrame(), makeRect(1, 2, 3, 4));
   log.clear();
   button.setAccessibilityLabel("Hushpad locked");
   button.setStandingMenu([] { return Menu{{{"Lock Now", Action::LockNow, "", false, nullptr}}}; });
-  button.mouseUp(MouseEventType::LeftMouseUp);
   EXPECT_EQ(log, (std::vector<std::string>{"xembed label Hushpad locked",
-                                           "xembed standing Lock Now", "xembed up"}));
+                                           "xembed standing Lock Now"}));
 
   log.clear();
-  button.switchTo(std::make_unique<LoggingKind>("sni", log));
+  LoggingKind& sni = show("sni");
   EXPECT_EQ(log.front(), "xembed gone");
   EXPECT_EQ(log.back(), "sni shown");
   EXPECT_NE(std::ranges::find(log, "sni label Hushpad locked"), log.end());
   EXPECT_NE(std::ranges::find(log, "sni standing Lock Now"), log.end());
+  // The kind reports clicks; the item keeps the target and the mask.
+  sni.sink(MouseEventType::LeftMouseUp);
+  sni.sink(MouseEventType::RightMouseUp);
+  EXPECT_EQ(target.actions, 1);
 
   log.clear();
   button.switchTo(nullptr);
   EXPECT_EQ(log, std::vector<std::string>{"sni gone"});
   EXPECT_FALSE(button.isVisible());
+  // An unlocking click the input lock hands over counts with no kind shown.
+  button.mouseUp(MouseEventType::LeftMouseUp);
+  EXPECT_EQ(target.actions, 2);
 }
 
-// A panel may restart while the item's menu is open: the item it belongs to
-// stays until the menu has closed.
-TEST(SwitchingStatusItem, AMoveDuringAClickWaitsForTheClickToReturn) {
-  std::vector<std::string> log;
-  SwitchingStatusButton button;
-  auto first = std::make_unique<LoggingKind>("sni", log);
-  LoggingKind* sni = first.get();
-  button.switchTo(std::move(first));
-  sni->duringClick = [&] {
+// A panel may restart while the item's menu is open, or while the action of
+// a click on it runs (an alert): the kind stays until it is off the stack,
+// and the move comes on a later pass of the main loop.
+TEST_F(Switching, AMoveDuringAClickWaitsForTheKindToBeOffTheStack) {
+  LoggingKind& sni = show("sni");
+  sni.duringClick = [&] {
     button.switchTo(nullptr);
     button.switchTo(std::make_unique<LoggingKind>("xembed", log));
     button.setToolTip("Hushpad locked");  // the menu's "Lock Now"
-    sni->say("still here");
   };
   log.clear();
   button.performClick();
-  EXPECT_EQ(log[0], "sni click");
-  EXPECT_EQ(log[1], "sni tip Hushpad locked");
-  EXPECT_EQ(log[2], "sni still here");
-  EXPECT_EQ(log[3], "sni gone");
+  EXPECT_EQ(log, (std::vector<std::string>{"sni click", "sni tip Hushpad locked"}));
+  queue.run();
+  EXPECT_EQ(log[2], "sni gone");
   EXPECT_NE(std::ranges::find(log, "xembed tip Hushpad locked"), log.end());
   EXPECT_EQ(log.back(), "xembed shown");
+
+  LoggingKind& xembed = *static_cast<LoggingKind*>(button.kind());
+  target.during = [&] { button.switchTo(std::make_unique<LoggingKind>("sni2", log)); };
+  log.clear();
+  xembed.sink(MouseEventType::LeftMouseUp);  // from inside the kind's own handler
+  EXPECT_TRUE(log.empty());
+  queue.run();
+  EXPECT_EQ(log.front(), "xembed gone");
+  EXPECT_EQ(log.back(), "sni2 shown");
 }
 
 }  // namespace

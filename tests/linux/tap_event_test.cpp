@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/linux/x11/event_tap.h"
+#include "platform/linux/tap_events.h"
 #include "platform/linux/x11/privacy.h"
 
 namespace hushpad::linux {

@@ -4,15 +4,19 @@
 
 namespace hushpad::linux {
 
-DesktopStatusBar::DesktopStatusBar(MakeTrayIcon makeTrayIcon, MakeNotifierItem makeNotifierItem)
-    : makeTrayIcon_(std::move(makeTrayIcon)), makeNotifierItem_(std::move(makeNotifierItem)) {}
+DesktopStatusBar::DesktopStatusBar(LinuxApplication& application, MainQueue& queue,
+                                   MakeTrayIcon makeTrayIcon, MakeNotifierItem makeNotifierItem)
+    : application_(application),
+      queue_(queue),
+      makeTrayIcon_(std::move(makeTrayIcon)),
+      makeNotifierItem_(std::move(makeNotifierItem)) {}
 
 DesktopStatusBar::~DesktopStatusBar() {
   if (fallBackSource_ != 0) g_source_remove(fallBackSource_);
 }
 
 std::unique_ptr<StatusItem> DesktopStatusBar::statusItem(double) {
-  auto button = std::make_shared<SwitchingStatusButton>();
+  auto button = std::make_shared<SwitchingStatusButton>(application_, queue_);
   newestButton_ = button;
   if (!makeNotifierItem_) {
     button->switchTo(makeTrayIcon_());
@@ -53,6 +57,8 @@ gboolean DesktopStatusBar::fallBack(gpointer self) {
   if (const std::shared_ptr<SwitchingStatusButton> button = bar->newestButton_.lock()) {
     std::fputs("Hushpad: showing the icon in the system tray instead\n", stderr);
     button->switchTo(bar->makeTrayIcon_());
+    // A host that registers from now on gets a new StatusNotifierItem.
+    if (bar->hostWatch_) bar->hostWatch_->forget();
   }
   return G_SOURCE_REMOVE;
 }

@@ -23,7 +23,8 @@ class DesktopStatusBar final : public StatusBar {
   using MakeNotifierItem = std::function<std::unique_ptr<TrayKindButton>(
       GDBusConnection* bus, std::function<void(bool registered)> registered)>;
 
-  DesktopStatusBar(MakeTrayIcon makeTrayIcon, MakeNotifierItem makeNotifierItem);
+  DesktopStatusBar(LinuxApplication& application, MainQueue& queue, MakeTrayIcon makeTrayIcon,
+                   MakeNotifierItem makeNotifierItem);
   ~DesktopStatusBar() override;
   DesktopStatusBar(const DesktopStatusBar&) = delete;
   DesktopStatusBar& operator=(const DesktopStatusBar&) = delete;
@@ -37,6 +38,8 @@ class DesktopStatusBar final : public StatusBar {
   void hostChanged(GDBusConnection* bus);
   static gboolean fallBack(gpointer self);
 
+  LinuxApplication& application_;
+  MainQueue& queue_;
   MakeTrayIcon makeTrayIcon_;
   MakeNotifierItem makeNotifierItem_;
   std::weak_ptr<SwitchingStatusButton> newestButton_;

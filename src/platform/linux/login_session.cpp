@@ -37,8 +37,8 @@ void release(GVariant* reply, GError* error) {
 
 }  // namespace
 
-LogindSession::LogindSession(GdkDisplay* display)
-    : cancellable_(g_cancellable_new()), x_(display) {
+LogindSession::LogindSession(DisplayLockerSigns* displaySigns)
+    : cancellable_(g_cancellable_new()), displaySigns_(displaySigns) {
   g_bus_get(G_BUS_TYPE_SYSTEM, cancellable_, busReady, this);
   g_bus_get(G_BUS_TYPE_SESSION, cancellable_, sessionBusReady, this);
 }
@@ -213,7 +213,7 @@ void LogindSession::watchScreenLockers(ScreenLockerListener* listener) {
   listener_ = listener;
   if (listener != nullptr && !wasWatching) subscribe();
   if (listener == nullptr && wasWatching) unsubscribe();
-  x_.watch(listener);
+  if (displaySigns_ != nullptr) displaySigns_->watch(listener);
 }
 
 void LogindSession::subscribe() {

@@ -11,16 +11,24 @@
 
 #include <string>
 
-#include "platform/linux/x11/screen_lockers.h"
 #include "platform/session.h"
-
 namespace hushpad::linux {
+
+// The display server's own signs that a locker wants the input (the X server's
+// grabs and screen saver), where it shows any.
+class DisplayLockerSigns {
+ public:
+  virtual ~DisplayLockerSigns() = default;
+  // Starts telling listener or, with nullptr, stops.
+  virtual void watch(ScreenLockerListener* listener) = 0;
+};
 
 class LogindSession final : public LoginSession {
  public:
   // Starts connecting to the system bus that DBUS_SYSTEM_BUS_ADDRESS names
   // (the usual one by default).
-  explicit LogindSession(GdkDisplay* display);
+  // displaySigns (none where the display server shows none) outlives it.
+  explicit LogindSession(DisplayLockerSigns* displaySigns);
   ~LogindSession() override;
   LogindSession(const LogindSession&) = delete;
   LogindSession& operator=(const LogindSession&) = delete;
@@ -34,8 +42,8 @@ class LogindSession final : public LoginSession {
   // Signs that another program wants the input: logind's Lock signal for this
   // process's session (`loginctl lock-session`, idle and lid actions, lockers
   // that lock before sleep) and its PrepareForSleep signal, GNOME's session
-  // manager going idle, and the X server's signs (XScreenLockerWatch), which
-  // also tell when the input may be free again. logind's signals count only
+  // manager going idle, and the display server's signs, which also tell when
+  // the input may be free again. logind's signals count only
   // from the connection that owns its name.
   void watchScreenLockers(ScreenLockerListener* listener) override;
 
@@ -75,7 +83,7 @@ class LogindSession final : public LoginSession {
   guint lockSubscription_ = 0;
   guint sleepSubscription_ = 0;
   guint presenceSubscription_ = 0;
-  XScreenLockerWatch x_;
+  DisplayLockerSigns* displaySigns_;
 };
 
 }  // namespace hushpad::linux

@@ -1,4 +1,8 @@
-// Hushpad on a Linux desktop: on X11, a StatusNotifierItem or an XEmbed tray icon.
+// Hushpad on a Linux desktop. On a Wayland compositor with the layer-shell
+// (KDE Plasma, sway, Hyprland...), a native Wayland client whose lock covers
+// every output and whose item is a StatusNotifierItem; elsewhere an X11 client
+// (through XWayland in other Wayland sessions, where it refuses to lock), whose
+// item is a StatusNotifierItem or an XEmbed tray icon.
 
 #include <gtk/gtk.h>
 
@@ -13,96 +17,167 @@
 #include "platform/linux/application.h"
 #include "platform/linux/command_line.h"
 #include "platform/linux/desktop_status_bar.h"
-#include "platform/linux/sni/status_notifier_item.h"
-#include "platform/linux/x11/event_tap.h"
-#include "platform/linux/x11/instance.h"
-#include "platform/linux/user_defaults.h"
-#include "platform/linux/workspace.h"
-#include "platform/linux/preference_store.h"
-#include "platform/linux/x11/screens.h"
-#include "platform/linux/x11/tray_icon.h"
-#include "platform/linux/x11/unlock_mark.h"
 #include "platform/linux/image.h"
-#include "platform/linux/x11/keyboard.h"
 #include "platform/linux/login_session.h"
 #include "platform/linux/notifications.h"
+#include "platform/linux/preference_store.h"
+#include "platform/linux/screens.h"
+#include "platform/linux/sni/status_notifier_item.h"
+#include "platform/linux/user_defaults.h"
+#include "platform/linux/wayland/compositor.h"
+#include "platform/linux/wayland/instance.h"
+#include "platform/linux/wayland/overlay.h"
+#include "platform/linux/workspace.h"
+#include "platform/linux/x11/event_tap.h"
+#include "platform/linux/x11/instance.h"
+#include "platform/linux/x11/keyboard.h"
 #include "platform/linux/x11/privacy.h"
+#include "platform/linux/x11/screen_lockers.h"
+#include "platform/linux/x11/tray_icon.h"
+#include "platform/linux/x11/unlock_mark.h"
+
+namespace hushpad::linux {
+namespace {
+
+// What every Linux desktop shares, around what the display server brings.
+struct SharedServices {
+  LinuxApplication application;
+  RecordingImageFactory images;
+  GtkAlertPresenter alerts;
+  DesktopWorkspace workspace;
+  GSettingsPreferenceStore preferences;
+  FileUserDefaults userDefaults{FileUserDefaults::defaultDirectory()};
+  GSettingsNotifications notifications;
+  GLibMainQueue mainQueue;
+  NoReviewPrompt reviewPrompt;
+};
+
+struct DisplayServices {
+  StatusBar& statusBar;
+  EventTapFactory& eventTaps;
+  Screens& screens;
+  PrivacyAccess& privacy;
+  UnlockMarkWindow& unlockMark;
+  LoginSession* session;
+  KeyboardStateAccess* keyboard;
+};
+
+constexpr const char* kSessionsThatCanBeHeld =
+    "an X11 session (for example \"GNOME on Xorg\"), or a Wayland desktop whose compositor has "
+    "the layer-shell (KDE Plasma, sway, Hyprland, labwc, Wayfire, river, niri, COSMIC)";
+
+int run(SharedServices& shared, const DisplayServices& display) {
+  Platform platform{.application = shared.application,
+                    .statusBar = display.statusBar,
+                    .images = shared.images,
+                    .input = {.eventTaps = display.eventTaps,
+                              .screens = display.screens,
+                              .alerts = shared.alerts,
+                              .workspace = shared.workspace,
+                              .privacy = display.privacy,
+                              .mainQueue = shared.mainQueue,
+                              .unlockMark = display.unlockMark,
+                              .session = display.session,
+                              .keyboard = display.keyboard},
+                    .preferences = shared.preferences,
+                    .userDefaults = shared.userDefaults,
+                    .notifications = shared.notifications,
+                    .reviewPrompt = shared.reviewPrompt,
+                    .makeGestureOverrides = [] { return touchpadOverrides(); },
+                    .wording = {.inputDevice = "touchpad",
+                                .sessionThatCannotBeHeld =
+                                    "a Wayland session whose compositor has no layer-shell "
+                                    "(GNOME, Weston)",
+                                .sessionThatCanBeHeld = kSessionsThatCanBeHeld,
+                                .whyTheIconIsHidden =
+                                    "there is no system tray, or it has not shown the icon yet",
+                                .howToShowTheIcon = "start a system tray"}};
+  return runHushpad(platform);
+}
+
+// No host says what its panel looks like: the mark takes the colour a
+// symbolic icon would, with a halo that reads where that colour does not.
+DesktopStatusBar::MakeNotifierItem notifierItems() {
+  return [](GDBusConnection* bus, std::function<void(bool)> registered) {
+    return std::make_unique<StatusNotifierButton>(
+        bus, [](Color theme) { return std::pair{theme, haloColorFor(theme)}; },
+        std::move(registered));
+  };
+}
+
+int runOnX11(const CommandLineOptions& options) {
+  GdkDisplay* gdkDisplay = gdk_display_get_default();
+  // A second Hushpad would restore the first one's backup at launch and fight
+  // it for the tray: it leaves before touching anything.
+  if (!claimDisplay(gdkDisplay)) {
+    std::fputs("Hushpad is already running in this X session.\n", stderr);
+    return EXIT_SUCCESS;
+  }
+  SharedServices shared;
+  MonitorScreens screens(gdkDisplay);
+  // A StatusNotifierItem where the panel hosts one, else an XEmbed tray icon.
+  DesktopStatusBar statusBar(
+      shared.application, shared.mainQueue,
+      [&] {
+        return std::make_unique<TrayStatusButton>(screens, legibleMarkColor);
+      },
+      options.xembedIcon ? nullptr : notifierItems());
+  const auto deliver = [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); };
+  GrabEventTapFactory eventTaps(screens, deliver);
+  // An XWayland grab holds no Wayland client: refused as a Wayland session is.
+  X11InputAccess privacy(
+      isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY")) ||
+      isXWaylandServer(gdkDisplay));
+  XScreenLockerWatch lockerSigns(gdkDisplay);
+  LogindSession session(&lockerSigns);
+  OverlayUnlockMark unlockMark(screens, deliver);
+  XkbKeyboardState keyboard(gdkDisplay);
+  return run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, &keyboard});
+}
+
+int runOnWayland() {
+  if (!claimWaylandDisplay()) {
+    std::fputs("Hushpad is already running on this Wayland display.\n", stderr);
+    return EXIT_SUCCESS;
+  }
+  GdkDisplay* gdkDisplay = gdk_display_get_default();
+  SharedServices shared;
+  MonitorScreens monitors(gdkDisplay);
+  WaylandOverlay overlay(gdkDisplay, monitors);
+  OverlayScreens screens(monitors, overlay);
+  // There is no XEmbed on Wayland: the item shows where a panel hosts
+  // StatusNotifierItems, and only there.
+  DesktopStatusBar statusBar(
+      shared.application, shared.mainQueue,
+      []() -> std::unique_ptr<TrayKindButton> { return nullptr; }, notifierItems());
+  const auto deliver = [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); };
+  OverlayEventTapFactory eventTaps(overlay, deliver);
+  LayerShellInputAccess privacy;
+  LogindSession session(nullptr);
+  CoverUnlockMark unlockMark(overlay, monitors);
+  return run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, nullptr});
+}
+
+}  // namespace
+}  // namespace hushpad::linux
 
 int main(int argc, char** argv) {
-  using namespace hushpad;
   using namespace hushpad::linux;
-  // The tray icon and the grabs are X11's; under Wayland this runs through XWayland.
-  gdk_set_allowed_backends("x11");
   // Nothing here draws with OpenGL; probing it for visuals would load a GL
   // driver and triple the memory in use. A GDK_GL set by the user still counts.
   g_setenv("GDK_GL", "disable", FALSE);
   // --help, --version or a mistake end here, before the display is opened.
   CommandLineOptions options;
   if (const std::optional<int> status = parseCommandLine(argc, argv, options)) return *status;
+  // A compositor without the layer-shell gets the X11 program, which says it
+  // cannot lock there.
+  const bool wayland = !options.xembedIcon && askCompositor().layerShell;
+  gdk_set_allowed_backends(wayland ? "wayland" : "x11");
   if (!gtk_init_check(&argc, &argv)) {
-    std::fputs("Hushpad needs an X11 display: DISPLAY is not set or cannot be opened.\n", stderr);
+    std::fputs(wayland ? "Hushpad could not open the Wayland display.\n"
+                       : "Hushpad needs an X11 display: DISPLAY is not set or cannot be opened.\n",
+               stderr);
     return EXIT_FAILURE;
   }
-  // A second Hushpad would restore the first one's backup at launch and fight
-  // it for the tray: it leaves before touching anything.
-  if (!claimDisplay(gdk_display_get_default())) {
-    std::fputs("Hushpad is already running in this X session.\n", stderr);
-    return EXIT_SUCCESS;
-  }
-  MonitorScreens screens(gdk_display_get_default());
-  LinuxApplication application;
-  // A StatusNotifierItem where the panel hosts one, else an XEmbed tray icon.
-  DesktopStatusBar::MakeNotifierItem notifierItem;
-  if (!options.xembedIcon) {
-    notifierItem = [&](GDBusConnection* bus, std::function<void(bool)> registered) {
-      return std::make_unique<StatusNotifierButton>(bus, application, legibleMarkColor,
-                                                    std::move(registered));
-    };
-  }
-  DesktopStatusBar statusBar(
-      [&] { return std::make_unique<TrayStatusButton>(application, screens, legibleMarkColor); },
-      std::move(notifierItem));
-  RecordingImageFactory images;
-  GrabEventTapFactory eventTaps(screens,
-                                [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); });
-  // An XWayland grab holds no Wayland client: refused as a Wayland session is.
-  X11InputAccess privacy(
-      isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY")) ||
-      isXWaylandServer(gdk_display_get_default()));
-  GtkAlertPresenter alerts;
-  DesktopWorkspace workspace;
-  GSettingsPreferenceStore preferences;
-  FileUserDefaults userDefaults(FileUserDefaults::defaultDirectory());
-  GSettingsNotifications notifications;
-  GLibMainQueue mainQueue;
-  NoReviewPrompt reviewPrompt;
-  LogindSession session(gdk_display_get_default());
-  OverlayUnlockMark unlockMark(screens,
-                               [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); });
-  XkbKeyboardState keyboard(gdk_display_get_default());
-  Platform platform{.application = application,
-                    .statusBar = statusBar,
-                    .images = images,
-                    .input = {.eventTaps = eventTaps,
-                              .screens = screens,
-                              .alerts = alerts,
-                              .workspace = workspace,
-                              .privacy = privacy,
-                              .mainQueue = mainQueue,
-                              .unlockMark = unlockMark,
-                              .session = &session,
-                              .keyboard = &keyboard},
-                    .preferences = preferences,
-                    .userDefaults = userDefaults,
-                    .notifications = notifications,
-                    .reviewPrompt = reviewPrompt,
-                    .makeGestureOverrides = [] { return touchpadOverrides(); },
-                    .wording = {.inputDevice = "touchpad",
-                                .sessionThatCannotBeHeld = "a Wayland session",
-                                .sessionThatCanBeHeld =
-                                    "an X11 session (for example \"GNOME on Xorg\")",
-                                .whyTheIconIsHidden =
-                                    "there is no system tray, or it has not shown the icon yet",
-                                .howToShowTheIcon = "start a system tray"}};
-  return runHushpad(platform);
+  return wayland ? runOnWayland() : runOnX11(options);
 }

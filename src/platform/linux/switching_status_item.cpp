@@ -14,12 +14,11 @@ void SwitchingStatusButton::switchTo(std::unique_ptr<TrayKindButton> kind) {
   if (kind_) show(*kind_);
 }
 
-void SwitchingStatusButton::show(TrayKindButton& kind) const {
+void SwitchingStatusButton::show(TrayKindButton& kind) {
   kind.setTitle(title_);
   if (image_) kind.setImage(image_);
   if (imagePosition_) kind.setImagePosition(*imagePosition_);
-  kind.setTarget(target_, action_);
-  kind.sendActionOn(mask_);
+  kind.setClickSink([this](std::optional<MouseEventType> release) { clicked(release); });
   if (toolTip_) kind.setToolTip(*toolTip_);
   if (label_) kind.setAccessibilityLabel(*label_);
   kind.setMenu(menu_ ? &*menu_ : nullptr);
@@ -27,16 +26,25 @@ void SwitchingStatusButton::show(TrayKindButton& kind) const {
   kind.shown();
 }
 
-template <typename Call>
-void SwitchingStatusButton::inCall(Call call) {
-  if (!kind_) return;
-  ++callDepth_;
-  call(*kind_);
-  --callDepth_;
-  if (callDepth_ == 0 && waitingKind_) {
+// A kind may be on the stack below (its click handler, its menu): a move
+// that came meanwhile waits until all of that has returned.
+void SwitchingStatusButton::leave() {
+  if (--callDepth_ > 0 || !waitingKind_) return;
+  queue_.async([this, alive = std::weak_ptr<int>(alive_)] {
+    if (alive.expired() || callDepth_ > 0 || !waitingKind_) return;
     std::unique_ptr<TrayKindButton> next = std::move(*waitingKind_);
     switchTo(std::move(next));
+  });
+}
+
+void SwitchingStatusButton::clicked(std::optional<MouseEventType> release) {
+  enter();
+  if (release) {
+    action_.mouseUp(*release);
+  } else {
+    action_.send(std::nullopt);
   }
+  leave();
 }
 
 void SwitchingStatusButton::setTitle(const std::string& title) {
@@ -55,15 +63,10 @@ void SwitchingStatusButton::setImagePosition(ImagePosition position) {
 }
 
 void SwitchingStatusButton::setTarget(ActionTarget* target, Action action) {
-  target_ = target;
-  action_ = action;
-  if (kind_) kind_->setTarget(target, action);
+  action_.setTarget(target, action);
 }
 
-void SwitchingStatusButton::sendActionOn(std::uint64_t mask) {
-  mask_ = mask;
-  if (kind_) kind_->sendActionOn(mask);
-}
+void SwitchingStatusButton::sendActionOn(std::uint64_t mask) { action_.setMask(mask); }
 
 void SwitchingStatusButton::setToolTip(const std::string& toolTip) {
   toolTip_ = toolTip;
@@ -75,8 +78,12 @@ void SwitchingStatusButton::setAccessibilityLabel(const std::string& label) {
   if (kind_) kind_->setAccessibilityLabel(label);
 }
 
+// With no kind to show the menu on there is nothing to click.
 void SwitchingStatusButton::performClick() {
-  inCall([](TrayKindButton& kind) { kind.performClick(); });
+  if (!kind_) return;
+  enter();
+  kind_->performClick();
+  leave();
 }
 
 std::optional<Rect> SwitchingStatusButton::screenFrame() const {
@@ -84,10 +91,6 @@ std::optional<Rect> SwitchingStatusButton::screenFrame() const {
 }
 
 bool SwitchingStatusButton::isVisible() const { return kind_ && kind_->isVisible(); }
-
-void SwitchingStatusButton::mouseUp(MouseEventType type) {
-  inCall([type](TrayKindButton& kind) { kind.mouseUp(type); });
-}
 
 void SwitchingStatusButton::setMenu(const Menu* menu) {
   menu_ = menu != nullptr ? std::optional(*menu) : std::nullopt;

@@ -2,35 +2,50 @@
 // The status item as the program sees it, shown by whichever kind of tray item
 // the desktop has now (a StatusNotifierItem, an XEmbed icon). A panel that
 // restarts may bring another kind: the item moves there with all it shows,
-// and the program keeps the same item and button throughout.
+// and the program keeps the same item and button throughout. The clicks are
+// the item's own business, not the kind's: an unlocking click the input lock
+// hands over is sent even while no kind shows the item.
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/application.h"
+#include "platform/linux/application.h"
+#include "platform/linux/button_action.h"
 #include "platform/status_item.h"
 
 namespace hushpad::linux {
 
-// One kind of tray item's button: a status button that also takes the
-// releases the input lock let through to it, and the item's menus.
+// Where a kind of tray item reports a click on it: the kind of release, or
+// nothing for a click that sends the action whatever the mask (performClick).
+using ClickSink = std::function<void(std::optional<MouseEventType> release)>;
+
+// One kind of tray item's button. It shows the look, reports clicks to its
+// sink and shows the menus; the target and the mask stay with the item.
 class TrayKindButton : public StatusButton {
  public:
   // Everything there is to show has been set: the item may appear now. The
   // kind before it has gone.
   virtual void shown() {}
-  virtual void mouseUp(MouseEventType type) = 0;
+  virtual void setClickSink(ClickSink sink) = 0;
   virtual void setMenu(const Menu* menu) = 0;
   virtual void setStandingMenu(std::function<Menu()> /*menu*/) {}
+  void setTarget(ActionTarget*, Action) final {}
+  void sendActionOn(std::uint64_t) final {}
 };
 
 class SwitchingStatusButton final : public StatusButton {
  public:
+  // Moves to another kind on a later pass of queue.
+  SwitchingStatusButton(LinuxApplication& application, MainQueue& queue)
+      : action_(application), queue_(queue) {}
+
   // Shows everything set so far on kind, which takes over from the one before
-  // (nullptr: nothing shows the item). While the current kind is inside a call
-  // of this button (its menu is open, its action is running), the move waits
-  // until that call has returned.
+  // (nullptr: nothing shows the item). While a call of this button or of the
+  // current kind is running (its menu is open, its click's action runs), the
+  // move waits for a pass of the main loop after it has returned.
   void switchTo(std::unique_ptr<TrayKindButton> kind);
   TrayKindButton* kind() const { return kind_.get(); }
 
@@ -45,26 +60,27 @@ class SwitchingStatusButton final : public StatusButton {
   std::optional<Rect> screenFrame() const override;
   bool isVisible() const override;
 
-  void mouseUp(MouseEventType type);
+  // A release on the item, or one the input lock judged an unlocking click.
+  void mouseUp(MouseEventType type) { clicked(type); }
   void setMenu(const Menu* menu);
   void setStandingMenu(std::function<Menu()> menu);
 
  private:
-  void show(TrayKindButton& kind) const;
-  // Runs call on the current kind, then any move that came meanwhile.
-  template <typename Call>
-  void inCall(Call call);
+  void show(TrayKindButton& kind);
+  void clicked(std::optional<MouseEventType> release);
+  void enter() { ++callDepth_; }
+  void leave();
 
+  ButtonAction action_;
+  MainQueue& queue_;
   std::unique_ptr<TrayKindButton> kind_;
   std::optional<std::unique_ptr<TrayKindButton>> waitingKind_;
   int callDepth_ = 0;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // for the queued move
 
   std::string title_;
   std::shared_ptr<Image> image_;
   std::optional<ImagePosition> imagePosition_;
-  ActionTarget* target_ = nullptr;
-  Action action_ = Action::None;
-  std::uint64_t mask_ = 0;
   std::optional<std::string> toolTip_;
   std::optional<std::string> label_;
   std::optional<Menu> menu_;

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Shared by the end-to-end tests under Wayland: sourced by each
 # tests/e2e/wayland/test_*.sh, which is called as `test_X.sh /path/to/hushpad`
-# with HUSHPAD_WL_POINTER naming the wl_pointer tool built with the tests.
+# with HUSHPAD_WL_POINTER and HUSHPAD_WL_KEYBOARD naming the wl_pointer and
+# wl_keyboard tools built with the tests.
 #
 # Builds on ../lib.sh (work folder, private HOME and settings, wait_for, fail,
 # cleanup of the helpers) and adds a headless sway with its own session bus,
 # waybar's tray, wev as the client, input through wtype (virtual keyboard) and
-# wl_pointer (virtual pointer), and screenshots with grim.
+# wl_pointer (virtual pointer), a keyboard held plugged in (wl_keyboard), and
+# screenshots with grim.
 #
 # sway will not run as root, so when the tests run as root everything of the
 # Wayland session runs as $wl_user through as_wl_user: the work folder's HOME,
@@ -20,6 +22,7 @@ for tool in sway swaymsg swaybg waybar wev wtype grim gdbus dbus-daemon jq setpr
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup-debian.sh --tests)"
 done
 [[ -x "${HUSHPAD_WL_POINTER:-}" ]] || fail "HUSHPAD_WL_POINTER must name the wl_pointer tool"
+[[ -x "${HUSHPAD_WL_KEYBOARD:-}" ]] || fail "HUSHPAD_WL_KEYBOARD must name the wl_keyboard tool"
 
 if ((EUID == 0)); then
   wl_user=nobody
@@ -43,8 +46,10 @@ as_wl_user() { "${wl_run[@]}" "$@"; }
 # that user may not be able to read.
 wl_files=$work/wl-files
 mkdir -p "$wl_files"
-cp "$wl_dir/waybar.json" "$wl_dir/waybar.css" "$wl_dir/sni_item.py" "$HUSHPAD_WL_POINTER" "$wl_files"/
+cp "$wl_dir/waybar.json" "$wl_dir/waybar.css" "$wl_dir/sni_item.py" "$HUSHPAD_WL_POINTER" \
+  "$HUSHPAD_WL_KEYBOARD" "$wl_files"/
 wl_pointer_tool=$wl_files/$(basename "$HUSHPAD_WL_POINTER")
+wl_keyboard_tool=$wl_files/$(basename "$HUSHPAD_WL_KEYBOARD")
 # Where the test bindings of sway.conf touch their files.
 wl_marks=$work/marks
 mkdir -p "$wl_marks"
@@ -82,8 +87,9 @@ bus_name_has_owner() {
 
 # start_sway [MODE...]: a session bus, then sway with one headless output per
 # mode (default 1280x800 and 1024x768), side by side from the left, tops level,
-# named HEADLESS-1, HEADLESS-2... Then a virtual pointer held plugged in for the
-# whole test (see wl_pointer.c).
+# named HEADLESS-1, HEADLESS-2... Then a virtual pointer and a virtual keyboard
+# held plugged in for the whole test (see wl_pointer.c and wl_keyboard.c), as a
+# real session has them: sway itself starts with no input device.
 start_sway() {
   local modes=("$@") colours=('#2b4f6e' '#6e4f2b' '#3c6e2b' '#6e2b5a') config=$work/sway.conf
   local i x=0 expected=""
@@ -110,6 +116,9 @@ start_sway() {
   "${wl_run[@]}" "$wl_pointer_tool" hold >>"$work/wl-pointer-hold.log" 2>&1 &
   helpers+=($!)
   wait_for 10 "the virtual pointer to be plugged in" grep -qx ready "$work/wl-pointer-hold.log"
+  "${wl_run[@]}" "$wl_keyboard_tool" hold >>"$work/wl-keyboard-hold.log" 2>&1 &
+  helpers+=($!)
+  wait_for 10 "the virtual keyboard to be plugged in" grep -qx ready "$work/wl-keyboard-hold.log"
 }
 
 # One line per active output: NAME X Y WIDTH HEIGHT (layout coordinates).

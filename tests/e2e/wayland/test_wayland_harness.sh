@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
 # The Wayland harness on its own, before any test of Hushpad leans on it: a
-# headless sway with two outputs of different sizes, keys from wtype and
-# clicks and scrolls from wl_pointer reaching wev and sway's bindings, waybar's
-# tray showing a StatusNotifierItem, and a click on that icon reaching the
-# item's Activate.
+# headless sway with two outputs of different sizes and a keyboard and a
+# pointer held plugged in (wev gets the keyboard focus with no key typed), keys
+# from wtype and clicks and scrolls from wl_pointer reaching wev and sway's
+# bindings, waybar's tray showing a StatusNotifierItem, and a click on that
+# icon reaching the item's Activate.
 source "$(dirname "$0")/lib.sh"
 
-step "sway with two outputs, 1280 x 800 and 1024 x 768 to its right"
+step "sway with two outputs, 1280 x 800 and 1024 x 768 to its right; a keyboard and a pointer"
 start_sway 1280x800 1024x768
 wl_outputs | sed 's/^/   /'
 wl_screenshot "$artifacts/wayland-desktop.png"
+input_types=$(swaymsg -r -t get_inputs | jq -r '[.[].type] | sort | unique | join(" ")')
+[[ "$input_types" == "keyboard pointer" ]] || fail "the seat's input devices are: $input_types"
+
+step "wev gets the keyboard focus from the held keyboard, before any key from wtype"
+start_wev
+wev_keyboard_entered() { grep -q 'wl_keyboard\] enter' "$wev_log"; }
+echo "   wev at $wev_x,$wev_y size ${wev_w}x$wev_h"
+wait_for 5 "wev's wl_keyboard to enter its window" wev_keyboard_entered
 
 step "wev gets a key from wtype, a left click and a scroll from wl_pointer"
-start_wev
-echo "   wev at $wev_x,$wev_y size ${wev_w}x$wev_h"
 mark=$(wev_lines)
 wl_type a
 wait_for 5 "wev to get the key a" wev_got_key "$mark" a

@@ -14,6 +14,7 @@ StatusNotifierHostWatch::~StatusNotifierHostWatch() {
   g_object_unref(cancellable_);
   if (watchId_ != 0) g_bus_unwatch_name(watchId_);
   if (signalId_ != 0) g_dbus_connection_signal_unsubscribe(bus_, signalId_);
+  if (unregisteredId_ != 0) g_dbus_connection_signal_unsubscribe(bus_, unregisteredId_);
   if (bus_ != nullptr) g_object_unref(bus_);
 }
 
@@ -31,6 +32,12 @@ void StatusNotifierHostWatch::busReady(GObject*, GAsyncResult* result, gpointer 
   watch->signalId_ = g_dbus_connection_signal_subscribe(
       bus, nullptr, kStatusNotifierWatcher, "StatusNotifierHostRegistered",
       "/StatusNotifierWatcher", nullptr, G_DBUS_SIGNAL_FLAGS_NONE, hostRegistered, self, nullptr);
+  // A watcher may outlive its host (a panel that ended while the watcher
+  // stays): the item then goes back to the tray icon.
+  watch->unregisteredId_ = g_dbus_connection_signal_subscribe(
+      bus, nullptr, kStatusNotifierWatcher, "StatusNotifierHostUnregistered",
+      "/StatusNotifierWatcher", nullptr, G_DBUS_SIGNAL_FLAGS_NONE, hostUnregistered, self,
+      nullptr);
   watch->watchId_ = g_bus_watch_name_on_connection(bus, kStatusNotifierWatcher,
                                                    G_BUS_NAME_WATCHER_FLAGS_NONE, watcherAppeared,
                                                    watcherVanished, self, nullptr);
@@ -39,13 +46,22 @@ void StatusNotifierHostWatch::busReady(GObject*, GAsyncResult* result, gpointer 
 // A watcher with no host yet shows nothing: the host's registration is waited for.
 void StatusNotifierHostWatch::watcherAppeared(GDBusConnection* bus, const gchar*, const gchar* owner,
                                               gpointer self) {
-  auto* watch = static_cast<StatusNotifierHostWatch*>(self);
-  g_dbus_connection_call(bus, owner, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
+  static_cast<StatusNotifierHostWatch*>(self)->readHosts(bus, owner);
+}
+
+void StatusNotifierHostWatch::readHosts(GDBusConnection* bus, const gchar* watcher) {
+  g_dbus_connection_call(bus, watcher, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
                          "Get",
                          g_variant_new("(ss)", kStatusNotifierWatcher,
                                        "IsStatusNotifierHostRegistered"),
-                         G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, watch->cancellable_,
-                         hostsRead, self);
+                         G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
+                         hostsRead, this);
+}
+
+void StatusNotifierHostWatch::hostUnregistered(GDBusConnection* bus, const gchar* sender,
+                                               const gchar*, const gchar*, const gchar*, GVariant*,
+                                               gpointer self) {
+  static_cast<StatusNotifierHostWatch*>(self)->readHosts(bus, sender);
 }
 
 void StatusNotifierHostWatch::watcherVanished(GDBusConnection*, const gchar*, gpointer self) {
@@ -74,12 +90,7 @@ void StatusNotifierHostWatch::hostsRead(GObject* source, GAsyncResult* result, g
       g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) && g_variant_get_boolean(value);
   g_variant_unref(value);
   g_variant_unref(reply);
-  auto* watch = static_cast<StatusNotifierHostWatch*>(self);
-  if (host) {
-    watch->tell(true);
-  } else if (!watch->toldAnything_) {
-    watch->tell(false);
-  }
+  static_cast<StatusNotifierHostWatch*>(self)->tell(host);
 }
 
 void StatusNotifierHostWatch::tell(bool host) {

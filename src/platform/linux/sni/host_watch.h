@@ -17,6 +17,8 @@ class StatusNotifierHostWatch {
 
   explicit StatusNotifierHostWatch(Changed changed);
   ~StatusNotifierHostWatch();
+  // What was told last is forgotten: the next sign of a host is told again.
+  void forget() { toldAnything_ = false; }
   StatusNotifierHostWatch(const StatusNotifierHostWatch&) = delete;
   StatusNotifierHostWatch& operator=(const StatusNotifierHostWatch&) = delete;
 
@@ -26,6 +28,9 @@ class StatusNotifierHostWatch {
   static void watcherVanished(GDBusConnection*, const gchar*, gpointer self);
   static void hostRegistered(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                              const gchar*, GVariant*, gpointer self);
+  static void hostUnregistered(GDBusConnection* bus, const gchar* sender, const gchar*,
+                               const gchar*, const gchar*, GVariant*, gpointer self);
+  void readHosts(GDBusConnection* bus, const gchar* watcher);
   static void hostsRead(GObject* source, GAsyncResult* result, gpointer self);
   void tell(bool host);
 
@@ -34,6 +39,7 @@ class StatusNotifierHostWatch {
   GDBusConnection* bus_ = nullptr;
   guint watchId_ = 0;
   guint signalId_ = 0;
+  guint unregisteredId_ = 0;
   bool toldHost_ = false;
   bool toldAnything_ = false;
 };

@@ -162,12 +162,11 @@ GVariant* iconPixmapVariant(const std::vector<StatusNotifierPixmap>& pixmaps) {
   return g_variant_builder_end(&builder);
 }
 
-StatusNotifierButton::StatusNotifierButton(GDBusConnection* bus, LinuxApplication& application,
-                                           MarkColorRule markColor, Registered registered)
+StatusNotifierButton::StatusNotifierButton(GDBusConnection* bus, InkRule ink,
+                                           Registered registered)
     : bus_(G_DBUS_CONNECTION(g_object_ref(bus))),
-      markColor_(std::move(markColor)),
+      ink_(std::move(ink)),
       registered_(std::move(registered)),
-      action_(application),
       busName_("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" +
                std::to_string(nextItemNumber())),
       cancellable_(g_cancellable_new()) {
@@ -233,13 +232,23 @@ void StatusNotifierButton::setToolTip(const std::string& toolTip) {
   emit("NewToolTip", nullptr);
 }
 
+void StatusNotifierButton::setAccessibilityLabel(const std::string& label) {
+  if (label == label_) return;
+  label_ = label;
+  emit("NewToolTip", nullptr);
+}
+
+// A host that asks the item for its menu (ContextMenu) sends no input event
+// to place it by: it goes at the pointer.
 void StatusNotifierButton::performClick() {
   if (!menu_) {
-    action_.send(std::nullopt);
+    if (sink_) sink_(std::nullopt);
     return;
   }
   const Menu menu = *menu_;
-  runMenu(menu, [](GtkMenu* widget) { gtk_menu_popup_at_pointer(widget, nullptr); });
+  runMenu(menu, [](GtkMenu* widget) {
+    gtk_menu_popup(widget, nullptr, nullptr, nullptr, nullptr, 0, GDK_CURRENT_TIME);
+  });
 }
 
 void StatusNotifierButton::setMenu(const Menu* menu) {
@@ -280,11 +289,12 @@ void StatusNotifierButton::registerDone(GObject* source, GAsyncResult* result, g
   button->report(reply != nullptr);
 }
 
-// Said once: the one told may end this item at once.
+// The one told may end this item: nothing of it is touched afterwards. A
+// failure is told once; after it the item is of no use.
 void StatusNotifierButton::report(bool registered) {
-  if (!registered_) return;
-  const Registered registeredHandler = std::move(registered_);
-  registered_ = nullptr;
+  if (!registered_ || reportedFalse_) return;
+  reportedFalse_ = !registered;
+  const Registered registeredHandler = registered_;
   registeredHandler(registered);
 }
 
@@ -298,10 +308,11 @@ void StatusNotifierButton::methodCall(GDBusConnection*, const gchar*, const gcha
   g_dbus_method_invocation_return_value(invocation, nullptr);
   // Hosts pass the click's point, a point within their own widget, or the
   // item's corner: none is used. The pointer says where the click was.
+  if (!button->sink_) return;
   if (name == "Activate") {
-    button->mouseUp(MouseEventType::LeftMouseUp);
+    button->sink_(MouseEventType::LeftMouseUp);
   } else if (name == "ContextMenu" || name == "SecondaryActivate") {
-    button->mouseUp(MouseEventType::RightMouseUp);
+    button->sink_(MouseEventType::RightMouseUp);
   }
 }
 
@@ -317,9 +328,14 @@ GVariant* StatusNotifierButton::getProperty(GDBusConnection*, const gchar*, cons
   if (name == "WindowId") return g_variant_new_int32(0);
   if (name == "IconPixmap") return iconPixmapVariant(button->pixmaps_);
   if (name.ends_with("Pixmap")) return iconPixmapVariant({});
+  // Hosts show the title as the tip's heading and may read the text as markup.
   if (name == "ToolTip") {
-    return g_variant_new("(s@a(iiay)ss)", "", iconPixmapVariant({}), button->toolTip_.c_str(),
-                         "");
+    gchar* title = g_markup_escape_text(button->label_.c_str(), -1);
+    gchar* text = g_markup_escape_text(button->toolTip_.c_str(), -1);
+    GVariant* value = g_variant_new("(s@a(iiay)ss)", "", iconPixmapVariant({}), title, text);
+    g_free(title);
+    g_free(text);
+    return value;
   }
   if (name == "ItemIsMenu") return g_variant_new_boolean(FALSE);
   if (name == "Menu") return g_variant_new_object_path(kStatusNotifierMenuPath);
@@ -343,9 +359,7 @@ void StatusNotifierButton::emit(const char* signal, GVariant* parameters) {
 void StatusNotifierButton::render() {
   pixmaps_.clear();
   if (image_) {
-    const std::array<Color, 1> theme{toColor(themeForeground())};
-    const Color ink = markColor_(std::nullopt, theme);
-    const Color halo = markColor_(ink, {});
+    const auto [ink, halo] = ink_(toColor(themeForeground()));
     for (const int size : kStatusNotifierIconSizes) {
       pixmaps_.push_back(renderPixmap(*image_, size, toGdkRGBA(ink), toGdkRGBA(halo)));
     }

@@ -12,10 +12,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/linux/application.h"
-#include "platform/linux/button_action.h"
 #include "platform/linux/image.h"
 #include "platform/linux/sni/pixmap.h"
 #include "platform/linux/switching_status_item.h"
@@ -34,12 +34,14 @@ GVariant* iconPixmapVariant(const std::vector<StatusNotifierPixmap>& pixmaps);
 
 class StatusNotifierButton final : public TrayKindButton {
  public:
-  // Told once whether the watcher took the item (false: it refused, or the
-  // bus name could not be had, or was lost later).
+  // Told true once the watcher took the item, false when it refused, or the
+  // bus name could not be had or was lost later (once: the item is no use
+  // any more).
   using Registered = std::function<void(bool)>;
+  // The colours of the mark and of its halo from the theme's symbolic colour.
+  using InkRule = std::function<std::pair<Color, Color>(Color themeForeground)>;
 
-  StatusNotifierButton(GDBusConnection* bus, LinuxApplication& application, MarkColorRule markColor,
-                       Registered registered);
+  StatusNotifierButton(GDBusConnection* bus, InkRule ink, Registered registered);
   ~StatusNotifierButton() override;
   StatusNotifierButton(const StatusNotifierButton&) = delete;
   StatusNotifierButton& operator=(const StatusNotifierButton&) = delete;
@@ -48,20 +50,16 @@ class StatusNotifierButton final : public TrayKindButton {
   void setTitle(const std::string&) override {}
   void setImage(std::shared_ptr<Image> image) override;
   void setImagePosition(ImagePosition) override {}
-  void setTarget(ActionTarget* target, Action action) override {
-    action_.setTarget(target, action);
-  }
-  void sendActionOn(std::uint64_t mask) override { action_.setMask(mask); }
   void setToolTip(const std::string& toolTip) override;
-  // Hosts name the item by its title and tool tip.
-  void setAccessibilityLabel(const std::string&) override {}
+  // The tool tip's title: hosts name the item by it.
+  void setAccessibilityLabel(const std::string& label) override;
   // With a menu: shows it at the pointer and returns once it has closed.
   void performClick() override;
   std::optional<Rect> screenFrame() const override { return std::nullopt; }
   bool isVisible() const override { return false; }
 
   void shown() override;
-  void mouseUp(MouseEventType type) override { action_.mouseUp(type); }
+  void setClickSink(ClickSink sink) override { sink_ = std::move(sink); }
   void setMenu(const Menu* menu) override;
   void setStandingMenu(std::function<Menu()> menu) override;
 
@@ -84,9 +82,10 @@ class StatusNotifierButton final : public TrayKindButton {
   void rebuildMenu();
 
   GDBusConnection* bus_;
-  MarkColorRule markColor_;
+  InkRule ink_;
   Registered registered_;
-  ButtonAction action_;
+  bool reportedFalse_ = false;
+  ClickSink sink_;
   std::string busName_;
   guint ownerId_ = 0;
   guint objectId_ = 0;
@@ -98,6 +97,7 @@ class StatusNotifierButton final : public TrayKindButton {
   std::shared_ptr<RecordedImage> image_;
   std::vector<StatusNotifierPixmap> pixmaps_;
   std::string toolTip_;
+  std::string label_;
   std::optional<Menu> menu_;
 };
 

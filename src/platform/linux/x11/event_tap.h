@@ -15,27 +15,11 @@
 
 #include "platform/actions.h"
 #include "platform/event_tap.h"
-#include "platform/linux/x11/screens.h"
+#include "platform/linux/screens.h"
+#include "platform/linux/tap_events.h"
 #include "platform/linux/watchdog.h"
 
 namespace hushpad::linux {
-
-// One input event in the tap's terms: the Core Graphics type number, the
-// location in GDK's global coordinates, and for a button release its mouse-up
-// type.
-struct TapEvent {
-  EventType type = 0;
-  double rootX = 0;
-  double rootY = 0;
-  std::optional<MouseEventType> release;
-};
-
-// Nothing for events the tap does not report (pointer motion with no button
-// held, double-click summaries, crossing and focus events, ...).
-std::optional<TapEvent> translateTapEvent(const GdkEvent& event);
-
-// The mouse-up type of a release of an X button (1 left, 3 right).
-MouseEventType mouseUpType(guint button);
 
 // Receives a button release that the client judged an unlocking click.
 using ReleaseHandler = std::function<void(MouseEventType type)>;

@@ -26,19 +26,20 @@
 #include <X11/extensions/sync.h>
 #include <gdk/gdk.h>
 
+#include "platform/linux/login_session.h"
 #include "platform/session.h"
 
 namespace hushpad::linux {
 
-class XScreenLockerWatch {
+class XScreenLockerWatch final : public DisplayLockerSigns {
  public:
   explicit XScreenLockerWatch(GdkDisplay* display);
-  ~XScreenLockerWatch();
+  ~XScreenLockerWatch() override;
   XScreenLockerWatch(const XScreenLockerWatch&) = delete;
   XScreenLockerWatch& operator=(const XScreenLockerWatch&) = delete;
 
   // Starts telling listener (once per start) or, with nullptr, stops.
-  void watch(ScreenLockerListener* listener);
+  void watch(ScreenLockerListener* listener) override;
 
  private:
   static GdkFilterReturn filter(GdkXEvent* xevent, GdkEvent*, gpointer self);

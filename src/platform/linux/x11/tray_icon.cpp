@@ -57,13 +57,11 @@ int trayIconPixelSize(int traySize) {
   return best;
 }
 
-TrayStatusButton::TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens,
-                                   MarkColorRule markColor)
+TrayStatusButton::TrayStatusButton(const MonitorScreens& screens, MarkColorRule markColor)
     : screens_(screens),
       markColor_(std::move(markColor)),
       icon_(gtk_status_icon_new()),
-      tray_(trayWidgetOf(icon_)),
-      action_(application) {
+      tray_(trayWidgetOf(icon_)) {
   g_signal_connect(icon_, "button-press-event", G_CALLBACK(pressed), this);
   g_signal_connect(icon_, "button-release-event", G_CALLBACK(released), this);
   g_signal_connect(icon_, "size-changed", G_CALLBACK(sizeChanged), this);
@@ -93,10 +91,6 @@ void TrayStatusButton::setImage(std::shared_ptr<Image> image) {
   }
 }
 
-void TrayStatusButton::setTarget(ActionTarget* target, Action action) {
-  action_.setTarget(target, action);
-}
-
 void TrayStatusButton::setToolTip(const std::string& toolTip) {
   gtk_status_icon_set_tooltip_text(icon_, toolTip.c_str());
 }
@@ -110,7 +104,7 @@ void TrayStatusButton::performClick() {
     const Menu menu = *menu_;
     showMenu(menu);
   } else {
-    action_.send(std::nullopt);
+    if (sink_) sink_(std::nullopt);
   }
 }
 
@@ -142,7 +136,9 @@ gboolean TrayStatusButton::pressed(GtkStatusIcon*, GdkEventButton*, gpointer) { 
 // A release away from the icon, after pressing on it, is no click.
 gboolean TrayStatusButton::released(GtkStatusIcon*, GdkEventButton* event, gpointer self) {
   auto* button = static_cast<TrayStatusButton*>(self);
-  if (button->isOnIcon(event->x_root, event->y_root)) button->mouseUp(mouseUpType(event->button));
+  if (button->isOnIcon(event->x_root, event->y_root) && button->sink_) {
+    button->sink_(mouseUpType(event->button));
+  }
   return TRUE;
 }
 

@@ -10,9 +10,8 @@
 #include <span>
 
 #include "platform/linux/application.h"
-#include "platform/linux/button_action.h"
 #include "platform/linux/switching_status_item.h"
-#include "platform/linux/x11/screens.h"
+#include "platform/linux/screens.h"
 #include "platform/linux/image.h"
 #include "platform/status_item.h"
 
@@ -24,8 +23,7 @@ int trayIconPixelSize(int traySize);
 
 class TrayStatusButton final : public TrayKindButton {
  public:
-  TrayStatusButton(LinuxApplication& application, const MonitorScreens& screens,
-                   MarkColorRule markColor);
+  TrayStatusButton(const MonitorScreens& screens, MarkColorRule markColor);
   ~TrayStatusButton() override;
   TrayStatusButton(const TrayStatusButton&) = delete;
   TrayStatusButton& operator=(const TrayStatusButton&) = delete;
@@ -34,8 +32,6 @@ class TrayStatusButton final : public TrayKindButton {
   void setTitle(const std::string&) override {}
   void setImage(std::shared_ptr<Image> image) override;
   void setImagePosition(ImagePosition) override {}
-  void setTarget(ActionTarget* target, Action action) override;
-  void sendActionOn(std::uint64_t mask) override { action_.setMask(mask); }
   void setToolTip(const std::string& toolTip) override;
   void setAccessibilityLabel(const std::string& label) override;
   // With a menu: shows it at the icon and returns once it has closed.
@@ -44,9 +40,7 @@ class TrayStatusButton final : public TrayKindButton {
   // Embedded in a tray and not hidden; a tray icon has no window over it.
   bool isVisible() const override;
 
-  // A mouse button released on the icon, or let through to it while the input
-  // is held: sends the action if the mask asks for this kind of release.
-  void mouseUp(MouseEventType type) override { action_.mouseUp(type); }
+  void setClickSink(ClickSink sink) override { sink_ = std::move(sink); }
   void setMenu(const Menu* menu) override;
 
  private:
@@ -79,7 +73,7 @@ class TrayStatusButton final : public TrayKindButton {
   // panel is looked at again a few times after the first drawing.
   guint panelRecheckTimer_ = 0;
   int panelRechecksLeft_ = 4;
-  ButtonAction action_;
+  ClickSink sink_;
   std::optional<Menu> menu_;
 };
 

@@ -15,7 +15,7 @@
 
 #include "platform/actions.h"
 #include "platform/linux/image.h"
-#include "platform/linux/x11/screens.h"
+#include "platform/linux/screens.h"
 #include "platform/unlock_mark.h"
 
 namespace hushpad::linux {

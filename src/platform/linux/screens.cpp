@@ -1,4 +1,4 @@
-#include "platform/linux/x11/screens.h"
+#include "platform/linux/screens.h"
 
 #include <algorithm>
 #include <cmath>

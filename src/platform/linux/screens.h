@@ -1,5 +1,5 @@
 #pragma once
-// The monitors of the X display, and the change of coordinates between GDK
+// The monitors of the display (X11 or Wayland), and the change of coordinates between GDK
 // (origin at the top left of the X screen, y downward) and the program's own:
 // screen rectangles with y upward from the bottom of the primary monitor, event
 // locations with y downward from its top, both with x from its left edge.

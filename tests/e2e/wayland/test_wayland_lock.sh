@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Hushpad as a native Wayland client on sway: its item in waybar's tray; a
+# click on it covers both outputs (of different sizes) on the overlay layer;
+# keys, clicks and scrolls reach neither wev nor waybar, sway's own key
+# bindings stay quiet, the pointer still moves; the unlock mark is drawn where
+# the pointer was; a click 13 px beside it stays locked, a click on it unlocks.
+source "$(dirname "$0")/lib.sh"
+
+item_name() {
+  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.ListNames | grep -o "org.kde.StatusNotifierItem-$hushpad_pid-[0-9]*" |
+    tail -n 1
+}
+item_reads() {
+  gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
+}
+# The unlock mark's plate (#1c1c1f, give or take the compositor's rounding) in a screenshot around X Y: prints the box
+# it covers (x y width height, layout pixels), nothing when it is not there.
+mark_box() {
+  local x0=$(($1 - 40)) y0=$(($2 - 40))
+  ((x0 < 0)) && x0=0
+  ((y0 < 0)) && y0=0
+  as_wl_user grim -t ppm -g "$x0,$y0 80x80" - | /usr/bin/python3 -c '
+import sys
+f = sys.stdin.buffer
+f.readline(); w, h = map(int, f.readline().split()); f.readline()
+px = f.read()
+plate = bytes.fromhex("1c1c1f")
+hits = [(i % w, i // w) for i in range(w * h)
+        if max(abs(a - b) for a, b in zip(px[3 * i:3 * i + 3], plate)) <= 2]
+if len(hits) > 40:
+    xs = [x for x, _ in hits]; ys = [y for _, y in hits]
+    print(int(sys.argv[1]) + min(xs), int(sys.argv[2]) + min(ys),
+          max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
+' "$x0" "$y0" | grep .
+}
+
+step "sway with two outputs (1280 x 800, 1024 x 768), wev, waybar's tray"
+start_sway 1280x800 1024x768
+start_wev
+start_waybar
+cp "$hushpad" "$wl_files/hushpad"
+
+step "1. Hushpad runs as a Wayland client; its item shows in waybar"
+"${wl_run[@]}" "$wl_files/hushpad" >>"$hushpad_log" 2>&1 &
+hushpad_pid=$!
+wait_for 10 "the item on the bus" bash -c "[[ -n \"\$(gdbus call --session --dest org.freedesktop.DBus \
+  --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.ListNames |
+  grep -o 'StatusNotifierItem-$hushpad_pid-')\" ]]"
+wait_for 10 "the item to be drawn in waybar" find_tray_item_in_waybar
+read -r item_x item_y <<<"$(find_tray_item_in_waybar)"
+echo "   item at $item_x,$item_y"
+echo "   idle resident memory: $(awk '/VmRSS/ {print $2, $3}' "/proc/$hushpad_pid/status")"
+[[ "${HUSHPAD_E2E_MEASURE:-}" == 1 ]] && measure_idle_wakeups "Wayland, unlocked"
+
+step "2. a click on the item locks; the mark is drawn where the pointer was"
+focus_wev
+mark=$(wev_lines)
+clicked_ms=$(now_ms)
+wl_click "$item_x" "$item_y"
+wait_for 10 "the lock" item_reads 'Hushpad: locked'
+wait_for 5 "the unlock mark on the cover" mark_box "$item_x" "$item_y"
+echo "   click to locked: $(($(now_ms) - clicked_ms)) ms (mark drawn)"
+# The pointer still moves, and leaves the mark where it was: a 24 px square
+# centred where the pointer was (inside its output). The pointer's own image
+# is out of the way for the look at it.
+wl_move "$wev_cx" "$wev_cy"
+mx=$((item_x - 12)) my=$((item_y - 12)) mw=24 mh=24
+((my < 0)) && my=0
+mark_in_place() {
+  read -r px py pw ph <<<"$(mark_box "$item_x" "$item_y")" &&
+    ((mx <= px && px + pw <= mx + mw && my <= py && py + ph <= my + mh)) &&
+    ((px <= item_x && item_x < px + pw && py <= item_y && item_y < py + ph))
+}
+wait_for 5 "the mark's plate inside the 24 px square around where the pointer was" mark_in_place
+echo "   plate drawn at $px,$py size ${pw}x$ph; the mark $mx,$my 24x24"
+wl_screenshot "$artifacts/wayland-locked.png"
+
+step "3. keys, clicks and scrolls reach neither wev nor waybar; sway's bindings stay quiet"
+wl_type b
+wl_type -k F9
+wl_type -M logo -k Return -m logo
+wl_click "$wev_cx" "$wev_cy"
+wl_click "$wev_cx" "$wev_cy" right
+wl_scroll "$wev_cx" "$wev_cy" 3
+wl_click "$((bar_x + 20))" "$((bar_y + 10))"
+wl_press "$wev_cx" "$wev_cy"
+wl_move "$((wev_cx + 40))" "$((wev_cy + 40))"
+wl_release "$((wev_cx + 40))" "$((wev_cy + 40))"
+
+step "4. a click 13 px beside the mark stays locked; a click on it unlocks"
+wl_click "$((mx - 13))" "$((my + mh / 2))"
+wl_click "$((mx + mw / 2))" "$((my + mh + 13))"
+wl_type c
+item_reads 'Hushpad: locked' || fail "a click 13 px outside the mark unlocked"
+wl_click "$((mx + mw / 2))" "$((my + mh / 2))"
+wait_for 10 "the unlock" item_reads 'Hushpad: unlocked'
+mark_box "$item_x" "$item_y" >/dev/null && fail "the mark stayed after the unlock"
+focus_wev
+wl_type z
+wait_for 5 "wev to get the key z after the unlock" wev_got_key "$mark" z
+held=$(wev_since "$mark" | grep -E '(sym: [A-Za-z0-9_]+ |button: [0-9]+|axis: )' |
+  grep -oE '(sym: [A-Za-z0-9_]+|button: [0-9]+ \([a-z]+\)|axis: [0-9]+)' | sort -u | tr '\n' ' ')
+[[ "$held" == "sym: z " ]] || fail "input reached wev while locked: $held"
+binding_fired f9 && fail "sway's F9 binding fired while locked"
+binding_fired mod4-return && fail "sway's Mod4+Return binding fired while locked"
+
+step "5. Hushpad ends on SIGTERM"
+kill -TERM "$hushpad_pid"
+expect_exit 0
+
+echo "e2e: all passed in $(((${EPOCHREALTIME/./} - started_ms) / 1000)) ms"
