@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/app_delegate.h"
 #include "artwork/legibility.h"
@@ -26,6 +27,7 @@
 #include "platform/linux/user_defaults.h"
 #include "platform/linux/wayland/compositor.h"
 #include "platform/linux/wayland/instance.h"
+#include "platform/linux/wayland/kwin_touchpads.h"
 #include "platform/linux/wayland/overlay.h"
 #include "platform/linux/workspace.h"
 #include "platform/linux/x11/event_tap.h"
@@ -60,6 +62,12 @@ struct DisplayServices {
   UnlockMarkWindow& unlockMark;
   LoginSession* session;
   KeyboardStateAccess* keyboard;
+  // Where the display server's compositor keeps touchpad settings of its own;
+  // nothing: the desktop's GSettings alone.
+  PreferenceStore* preferences = nullptr;
+  std::function<std::vector<PreferenceOverride>()> gestureOverrides = [] {
+    return touchpadOverrides();
+  };
 };
 
 constexpr const char* kSessionsThatCanBeHeld =
@@ -79,11 +87,12 @@ int run(SharedServices& shared, const DisplayServices& display) {
                               .unlockMark = display.unlockMark,
                               .session = display.session,
                               .keyboard = display.keyboard},
-                    .preferences = shared.preferences,
+                    .preferences = display.preferences != nullptr ? *display.preferences
+                                                                  : shared.preferences,
                     .userDefaults = shared.userDefaults,
                     .notifications = shared.notifications,
                     .reviewPrompt = shared.reviewPrompt,
-                    .makeGestureOverrides = [] { return touchpadOverrides(); },
+                    .makeGestureOverrides = display.gestureOverrides,
                     .wording = {.inputDevice = "touchpad",
                                 .sessionThatCannotBeHeld =
                                     "a Wayland session whose compositor has no layer-shell "
@@ -155,7 +164,19 @@ int runOnWayland() {
   LayerShellInputAccess privacy;
   LogindSession session(nullptr);
   CoverUnlockMark unlockMark(overlay, monitors);
-  return run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, nullptr});
+  // KWin's own touchpad settings beside GSettings' (which GNOME reads).
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  KWinTouchpadStore kwin(bus);
+  if (bus != nullptr) g_object_unref(bus);
+  RoutingPreferenceStore preferences(shared.preferences, kwin);
+  return run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, nullptr,
+                      &preferences, [&kwin] {
+                        std::vector<PreferenceOverride> overrides = touchpadOverrides();
+                        for (PreferenceOverride& kwinOverride : kwin.touchpadOverrides()) {
+                          overrides.push_back(std::move(kwinOverride));
+                        }
+                        return overrides;
+                      }});
 }
 
 }  // namespace

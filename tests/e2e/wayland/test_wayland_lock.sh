@@ -4,6 +4,8 @@
 # keys, clicks and scrolls reach neither wev nor waybar, sway's own key
 # bindings stay quiet, the pointer still moves; the unlock mark is drawn where
 # the pointer was; a click 13 px beside it stays locked, a click on it unlocks.
+# KWin's touchpad settings (a stand-in of its D-Bus devices) are switched off
+# while locked and come back, after a kill while locked too.
 source "$(dirname "$0")/lib.sh"
 
 item_name() {
@@ -41,13 +43,29 @@ start_sway 1280x800 1024x768
 start_wev
 start_waybar
 cp "$hushpad" "$wl_files/hushpad"
+kwin_log=$work/kwin.log
+/usr/bin/python3 "$wl_dir/kwin_standin.py" "$kwin_log" >"$work/kwin.out" 2>&1 &
+helpers+=($!)
+wait_for 10 "the stand-in KWin" grep -qx ready "$kwin_log"
+kwin() {
+  gdbus call --session --dest org.kde.KWin --object-path "/org/kde/KWin/InputDevice/$1" \
+    --method org.freedesktop.DBus.Properties.Get org.kde.KWin.InputDevice "$2"
+}
+# kwin_settings_are TWO_FINGER EDGE: the touchpad's; its taps and the mouse never change.
+kwin_settings_are() {
+  [[ "$(kwin event7 scrollTwoFinger)" == "(<$1>,)" && "$(kwin event7 scrollEdge)" == "(<$2>,)" &&
+    "$(kwin event7 tapToClick)" == "(<true>,)" && "$(kwin event3 scrollTwoFinger)" == "(<true>,)" ]]
+}
+start_hushpad_wl() {
+  "${wl_run[@]}" "$wl_files/hushpad" >>"$hushpad_log" 2>&1 &
+  hushpad_pid=$!
+  wait_for 10 "the item on the bus" bash -c "gdbus call --session --dest org.freedesktop.DBus \
+    --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.ListNames |
+    grep -q 'StatusNotifierItem-$hushpad_pid-'"
+}
 
 step "1. Hushpad runs as a Wayland client; its item shows in waybar"
-"${wl_run[@]}" "$wl_files/hushpad" >>"$hushpad_log" 2>&1 &
-hushpad_pid=$!
-wait_for 10 "the item on the bus" bash -c "[[ -n \"\$(gdbus call --session --dest org.freedesktop.DBus \
-  --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.ListNames |
-  grep -o 'StatusNotifierItem-$hushpad_pid-')\" ]]"
+start_hushpad_wl
 wait_for 10 "the item to be drawn in waybar" find_tray_item_in_waybar
 read -r item_x item_y <<<"$(find_tray_item_in_waybar)"
 echo "   item at $item_x,$item_y"
@@ -76,6 +94,7 @@ mark_in_place() {
 wait_for 5 "the mark's plate inside the 24 px square around where the pointer was" mark_in_place
 echo "   plate drawn at $px,$py size ${pw}x$ph; the mark $mx,$my 24x24"
 wl_screenshot "$artifacts/wayland-locked.png"
+wait_for 10 "KWin's touchpad scrolling switched off" kwin_settings_are false false
 
 step "3. keys, clicks and scrolls reach neither wev nor waybar; sway's bindings stay quiet"
 wl_type b
@@ -105,8 +124,19 @@ held=$(wev_since "$mark" | grep -E '(sym: [A-Za-z0-9_]+ |button: [0-9]+|axis: )'
 [[ "$held" == "sym: z " ]] || fail "input reached wev while locked: $held"
 binding_fired f9 && fail "sway's F9 binding fired while locked"
 binding_fired mod4-return && fail "sway's Mod4+Return binding fired while locked"
+wait_for 10 "KWin's touchpad settings back" kwin_settings_are true true
 
-step "5. Hushpad ends on SIGTERM"
+step "5. killed while locked, the next Hushpad puts KWin's settings back at its start"
+read -r item_x item_y <<<"$(find_tray_item_in_waybar)"
+wl_click "$item_x" "$item_y"
+wait_for 10 "the lock" item_reads 'Hushpad: locked'
+wait_for 10 "KWin's touchpad scrolling switched off" kwin_settings_are false false
+kill -9 "$hushpad_pid"
+expect_exit 137
+start_hushpad_wl
+wait_for 10 "KWin's touchpad settings back after the restart" kwin_settings_are true true
+
+step "6. Hushpad ends on SIGTERM"
 kill -TERM "$hushpad_pid"
 expect_exit 0
 
