@@ -56,12 +56,17 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
   gestureLock_->lock();
   if (services_.keyboard != nullptr) keyboardAtLock_ = services_.keyboard->read();
   const unsigned lockNumber = lockNumber_;
-  if (!eventTap_->setEnabled(true)) {
+  const bool held = eventTap_->setEnabled(true);
+  // Taking the input may run the main loop: a click meanwhile may have ended
+  // this lock (and maybe begun another), which is then left as it is.
+  if (!isLocked_ || lockNumber_ != lockNumber) {
+    if (held && !isLocked_) static_cast<void>(eventTap_->setEnabled(false));
+    return;
+  }
+  if (!held) {
     rollBackLock();
     return;
   }
-  // Taking the input may run the main loop: a click meanwhile may have ended it.
-  if (!isLocked_ || lockNumber != lockNumber_) return;
   if (services_.session != nullptr) {
     services_.session->holdPowerKeys();
     services_.session->watchScreenLockers(this);

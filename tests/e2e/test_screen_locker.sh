@@ -20,7 +20,10 @@ paused() {
 mark_window() { xdotool search --onlyvisible --name '^Hushpad is locked$' 2>/dev/null | head -n 1 | grep .; }
 # Keys typed now do not reach the client (checked against the client's log at the end).
 type_at_client() { xdotool mousemove "$client_x" "$client_y" key h; }
-holds_input() { hushpad_holds_input && type_at_client; }
+# No key is typed the moment the hold is seen: a locker that ends in stages
+# (xscreensaver and its helpers) may still give a sign just after, and the
+# input is rightly let go again for it.
+holds_input() { hushpad_holds_input; }
 
 # Locks, gives a sign with the command given, and waits for Hushpad to let go,
 # then (no other program taking the input) to hold it again within 3 s more.

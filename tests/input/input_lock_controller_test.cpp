@@ -468,10 +468,15 @@ TEST(UnlockMark, WhereOnlyTheHolderSeesThePointerGoesWhereItIsOnceHeld) {
     clicked.controller.unlock();
   };
   clicked.controller.lock(std::nullopt);
-  EXPECT_FALSE(clicked.controller.isLocked());
+  EXPECT_FALSE(clicked.controller.isLocked() || clicked.tap().enabled);
   EXPECT_EQ(clicked.mark, std::nullopt);
   EXPECT_TRUE(clicked.alerts.empty());
   EXPECT_TRUE(clicked.gesturesRestored());
+  // The same when taking the input failed because of that click: no alert.
+  clicked.tap().refuseEnable = true;
+  clicked.controller.lock(std::nullopt);
+  EXPECT_FALSE(clicked.controller.isLocked());
+  EXPECT_TRUE(clicked.alerts.empty());
 
   InputRig x11;  // the pointer is known before: no place is no lock
   x11.button->inWindow = false;

@@ -40,7 +40,7 @@ void DesktopStatusBar::hostChanged(GDBusConnection* bus) {
     fallBackSource_ = 0;
   }
   if (bus == nullptr) {
-    button->switchTo(makeTrayIcon_());
+    showTrayIcon(*button);
     return;
   }
   // The item that shows now goes before the new one takes the bus object.
@@ -51,12 +51,24 @@ void DesktopStatusBar::hostChanged(GDBusConnection* bus) {
   }));
 }
 
+// Where the display has no tray icon of its own, nothing shows the item until
+// a panel that hosts StatusNotifierItems starts: the user is told.
+void DesktopStatusBar::showTrayIcon(SwitchingStatusButton& button) {
+  std::unique_ptr<TrayKindButton> icon = makeTrayIcon_();
+  if (!icon) {
+    std::fputs(
+        "Hushpad: no panel here shows StatusNotifierItems; the item will appear as soon as one "
+        "starts. Hushpad keeps running.\n",
+        stderr);
+  }
+  button.switchTo(std::move(icon));
+}
+
 gboolean DesktopStatusBar::fallBack(gpointer self) {
   auto* bar = static_cast<DesktopStatusBar*>(self);
   bar->fallBackSource_ = 0;
   if (const std::shared_ptr<SwitchingStatusButton> button = bar->newestButton_.lock()) {
-    std::fputs("Hushpad: showing the icon in the system tray instead\n", stderr);
-    button->switchTo(bar->makeTrayIcon_());
+    bar->showTrayIcon(*button);
     // A host that registers from now on gets a new StatusNotifierItem.
     if (bar->hostWatch_) bar->hostWatch_->forget();
   }

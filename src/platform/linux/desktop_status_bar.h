@@ -36,6 +36,7 @@ class DesktopStatusBar final : public StatusBar {
 
  private:
   void hostChanged(GDBusConnection* bus);
+  void showTrayIcon(SwitchingStatusButton& button);
   static gboolean fallBack(gpointer self);
 
   LinuxApplication& application_;

@@ -4,6 +4,7 @@
 // (through XWayland in other Wayland sessions, where it refuses to lock), whose
 // item is a StatusNotifierItem or an XEmbed tray icon.
 
+#include <gtk-layer-shell/gtk-layer-shell.h>
 #include <gtk/gtk.h>
 
 #include <cstdio>
@@ -122,6 +123,12 @@ int runOnX11(const CommandLineOptions& options) {
     std::fputs("Hushpad is already running in this X session.\n", stderr);
     return EXIT_SUCCESS;
   }
+  // Under XWayland the Wayland display is claimed too: a Wayland Hushpad of
+  // the same session keeps the same backup.
+  if (std::getenv("WAYLAND_DISPLAY") != nullptr && !claimWaylandDisplay()) {
+    std::fputs("Hushpad is already running on this Wayland display.\n", stderr);
+    return EXIT_SUCCESS;
+  }
   SharedServices shared;
   MonitorScreens screens(gdkDisplay);
   // A StatusNotifierItem where the panel hosts one, else an XEmbed tray icon.
@@ -161,7 +168,7 @@ int runOnWayland() {
       []() -> std::unique_ptr<TrayKindButton> { return nullptr; }, notifierItems());
   const auto deliver = [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); };
   OverlayEventTapFactory eventTaps(overlay, deliver);
-  LayerShellInputAccess privacy;
+  LayerShellInputAccess privacy(gtk_layer_is_supported());
   LogindSession session(nullptr);
   CoverUnlockMark unlockMark(overlay, monitors);
   // KWin's own touchpad settings beside GSettings' (which GNOME reads).

@@ -41,20 +41,22 @@ if len(hits) > 40:
 step "sway with two outputs (1280 x 800, 1024 x 768), wev, waybar's tray"
 start_sway 1280x800 1024x768
 start_wev
-start_waybar
 cp "$hushpad" "$wl_files/hushpad"
 kwin_log=$work/kwin.log
 /usr/bin/python3 "$wl_dir/kwin_standin.py" "$kwin_log" >"$work/kwin.out" 2>&1 &
 helpers+=($!)
 wait_for 10 "the stand-in KWin" grep -qx ready "$kwin_log"
+touchpad=event7
 kwin() {
-  gdbus call --session --dest org.kde.KWin --object-path "/org/kde/KWin/InputDevice/$1" \
+  local device=$1
+  [[ $device == touchpad ]] && device=$touchpad
+  gdbus call --session --dest org.kde.KWin --object-path "/org/kde/KWin/InputDevice/$device" \
     --method org.freedesktop.DBus.Properties.Get org.kde.KWin.InputDevice "$2"
 }
 # kwin_settings_are TWO_FINGER EDGE: the touchpad's; its taps and the mouse never change.
 kwin_settings_are() {
-  [[ "$(kwin event7 scrollTwoFinger)" == "(<$1>,)" && "$(kwin event7 scrollEdge)" == "(<$2>,)" &&
-    "$(kwin event7 tapToClick)" == "(<true>,)" && "$(kwin event3 scrollTwoFinger)" == "(<true>,)" ]]
+  [[ "$(kwin touchpad scrollTwoFinger)" == "(<$1>,)" && "$(kwin touchpad scrollEdge)" == "(<$2>,)" &&
+    "$(kwin touchpad tapToClick)" == "(<true>,)" && "$(kwin event3 scrollTwoFinger)" == "(<true>,)" ]]
 }
 start_hushpad_wl() {
   "${wl_run[@]}" "$wl_files/hushpad" >>"$hushpad_log" 2>&1 &
@@ -64,8 +66,12 @@ start_hushpad_wl() {
     grep -q 'StatusNotifierItem-$hushpad_pid-'"
 }
 
-step "1. Hushpad runs as a Wayland client; its item shows in waybar"
-start_hushpad_wl
+step "1. Hushpad runs as a Wayland client; with no panel it says so, and its item shows once waybar starts"
+"${wl_run[@]}" "$wl_files/hushpad" >>"$hushpad_log" 2>&1 &
+hushpad_pid=$!
+wait_for 10 "Hushpad to say no panel shows its item" grep -q 'no panel here shows StatusNotifierItems' \
+  "$hushpad_log"
+start_waybar
 wait_for 10 "the item to be drawn in waybar" find_tray_item_in_waybar
 read -r item_x item_y <<<"$(find_tray_item_in_waybar)"
 echo "   item at $item_x,$item_y"
@@ -126,13 +132,16 @@ binding_fired f9 && fail "sway's F9 binding fired while locked"
 binding_fired mod4-return && fail "sway's Mod4+Return binding fired while locked"
 wait_for 10 "KWin's touchpad settings back" kwin_settings_are true true
 
-step "5. killed while locked, the next Hushpad puts KWin's settings back at its start"
+step "5. killed while locked, the next Hushpad puts KWin's settings back (the touchpad replugged meanwhile)"
 read -r item_x item_y <<<"$(find_tray_item_in_waybar)"
 wl_click "$item_x" "$item_y"
 wait_for 10 "the lock" item_reads 'Hushpad: locked'
 wait_for 10 "KWin's touchpad scrolling switched off" kwin_settings_are false false
 kill -9 "$hushpad_pid"
 expect_exit 137
+gdbus call --session --dest org.kde.KWin --object-path /org/kde/KWin/InputDevice \
+  --method org.hushpad.TestHooks.Replug event9 >/dev/null
+touchpad=event9
 start_hushpad_wl
 wait_for 10 "KWin's touchpad settings back after the restart" kwin_settings_are true true
 

@@ -22,6 +22,13 @@ void globalRemoved(void*, wl_registry*, uint32_t) {}
 
 CompositorOffers askCompositor() {
   CompositorOffers offers;
+  // A socket handed over by the compositor can be used once only: it is left
+  // for GTK, and the layer-shell is asked for once GTK has connected.
+  if (std::getenv("WAYLAND_SOCKET") != nullptr) {
+    offers.connected = true;
+    offers.layerShell = true;
+    return offers;
+  }
   const char* name = std::getenv("WAYLAND_DISPLAY");
   if (name == nullptr || *name == '\0') return offers;
   wl_display* display = wl_display_connect(nullptr);

@@ -11,7 +11,8 @@ struct CompositorOffers {
 };
 
 // Connects to the compositor WAYLAND_DISPLAY names (if any), reads its globals
-// and disconnects.
+// and disconnects. With a WAYLAND_SOCKET, which only one connection can use,
+// the layer-shell is taken as offered and checked once GTK has connected.
 CompositorOffers askCompositor();
 
 }  // namespace hushpad::linux

@@ -2,7 +2,8 @@
 // KWin keeps its own touchpad settings, per device, on the session bus
 // (org.kde.KWin.InputDevice); GNOME's GSettings keys mean nothing to it. A
 // preference whose application is "org.kde.KWin.InputDevice/<device>" is that
-// device's property of the key's name. Main thread only; each read and write
+// device's property of the key's name, the device named as it stays across
+// reboots and replugging: "<name> (<vendor>:<product>)". Main thread only; each read and write
 // is a short call to KWin, as GSettings' are to its own store.
 
 #include <gio/gio.h>
@@ -27,7 +28,8 @@ class KWinTouchpadStore final : public PreferenceStore {
   KWinTouchpadStore(const KWinTouchpadStore&) = delete;
   KWinTouchpadStore& operator=(const KWinTouchpadStore&) = delete;
 
-  // Nothing where KWin, the device or the property is not there.
+  // A boolean; UnsupportedValue where KWin, the device or the property cannot
+  // be read now (never nothing: KWin's properties cannot be unset).
   std::optional<PreferenceValue> copyValue(const std::string& key,
                                            const PreferenceAddress& address) override;
   // KWin's properties cannot be removed: only a boolean is written.
@@ -35,6 +37,8 @@ class KWinTouchpadStore final : public PreferenceStore {
                 const PreferenceAddress& address) override;
   // KWin writes its configuration itself.
   void synchronize(const PreferenceAddress&) override {}
+  // False only where KWin answers that the device has no such setting, or
+  // for a value that is not a boolean.
   bool canHold(const std::string& key, const std::optional<PreferenceValue>& value,
                const PreferenceAddress& address) override;
 
@@ -43,7 +47,19 @@ class KWinTouchpadStore final : public PreferenceStore {
   std::vector<PreferenceOverride> touchpadOverrides();
 
  private:
-  GVariant* property(const std::string& path, const char* name);
+  struct Answer {
+    GVariant* value = nullptr;  // owned by the caller
+    bool reachable = false;     // KWin answered, if only that there is no such thing
+  };
+  struct Lookup {
+    std::string path;           // the device's object, empty when not found
+    GVariant* value = nullptr;  // owned by the caller
+    bool reachable = false;
+  };
+  Answer property(const std::string& path, const char* name);
+  std::optional<std::string> identityOf(const std::string& path);
+  std::vector<std::string> devicePaths(bool& reachable);
+  Lookup lookUp(const std::string& key, const PreferenceAddress& address);
 
   GDBusConnection* bus_;
 };

@@ -67,17 +67,21 @@ void WaylandOverlay::setClient(EventTapClient* client, OverlayReleaseHandler rel
   releases_ = std::move(releases);
 }
 
+// Not again from inside its own wait (a click that came meanwhile): the
+// cover being put up is the one.
 bool WaylandOverlay::cover() {
-  if (covered()) return true;
+  if (active_) return !covering_;
+  active_ = true;
   focused_ = false;
   pointer_.reset();
   covering_ = true;
+  const unsigned generation = ++generation_;
   const int monitors = gdk_display_get_n_monitors(display_);
   for (int i = 0; i < monitors; ++i) addSurface(gdk_display_get_monitor(display_, i));
   const guint waker = g_timeout_add(20, wake, nullptr);
   const gint64 start = g_get_monotonic_time();
   gint64 readyAt = 0;
-  while (covering_ && covered()) {
+  while (covering_ && active_ && generation == generation_) {
     const gint64 now = g_get_monotonic_time();
     if (ready()) {
       if (readyAt == 0) readyAt = now;
@@ -88,32 +92,38 @@ bool WaylandOverlay::cover() {
     g_main_context_iteration(nullptr, TRUE);
   }
   g_source_remove(waker);
-  const bool held = covering_ && covered() && ready();
+  // Lifted meanwhile (and maybe put up again by a later lock): not this one's.
+  if (generation != generation_ || !active_) return false;
+  const bool held = covering_ && ready();
   covering_ = false;
   if (!held) uncover();
   return held;
 }
 
-// A seat with no keyboard has no keyboard focus to give: the cover's keyboard
-// mode still takes any keyboard plugged in later.
+// Every output's surface has its output's size from the compositor (GDK's
+// own map event comes before the compositor has placed anything), and one has
+// the keyboard. A seat with no keyboard has no keyboard focus to give: the
+// keyboard mode still takes any keyboard plugged in later.
 bool WaylandOverlay::ready() const {
   const bool keyboard = (gdk_seat_get_capabilities(gdk_display_get_default_seat(display_)) &
                          GDK_SEAT_CAPABILITY_KEYBOARD) != 0;
-  if (keyboard && !focused_) return false;
+  if (surfaces_.empty() || (keyboard && !focused_)) return false;
   for (const Surface& surface : surfaces_) {
-    if (!surface.mapped) return false;
+    if (!surface.mapped || !surface.placed) return false;
   }
   return true;
 }
 
+// The unlock mark stays for when the cover is put up again (after a pause):
+// only hideMark() takes it away.
 void WaylandOverlay::uncover() {
+  active_ = false;
   covering_ = false;
   std::vector<Surface> surfaces = std::move(surfaces_);
   surfaces_.clear();
   for (const Surface& surface : surfaces) dropSurface(surface);
   focused_ = false;
-  mark_.reset();
-  markImage_.reset();
+  pointer_.reset();
 }
 
 void WaylandOverlay::addSurface(GdkMonitor* monitor) {
@@ -182,7 +192,12 @@ gboolean WaylandOverlay::onEvent(GtkWidget* window, GdkEvent* event, gpointer se
     case GDK_FOCUS_CHANGE:
       if (event->focus_change.in) overlay->focused_ = true;
       return FALSE;
-    case GDK_CONFIGURE:
+    case GDK_CONFIGURE: {
+      const PixelRect output = monitorRect(surface->monitor);
+      surface->placed = event->configure.width == static_cast<int>(output.width) &&
+                        event->configure.height == static_cast<int>(output.height);
+      return FALSE;
+    }
     case GDK_EXPOSE:
     case GDK_DELETE:
     case GDK_DESTROY:
@@ -209,7 +224,10 @@ void WaylandOverlay::handleInput(const Surface& surface, GdkEvent* event) {
                                     screens_.primaryGeometry());
   }
   const TapVerdict verdict = client_->eventTapCallback(tapEvent->type, lastLocation_);
-  if (verdict == TapVerdict::Unlock && tapEvent->release && releases_) releases_(*tapEvent->release);
+  if (verdict != TapVerdict::Unlock || !tapEvent->release || !releases_) return;
+  // The unlock lifts the cover and lets go of the handler while it runs.
+  const OverlayReleaseHandler releases = releases_;
+  releases(*tapEvent->release);
 }
 
 // Clear everywhere, with the unlock mark where it is on this surface's output.
@@ -248,18 +266,22 @@ gboolean WaylandOverlay::onDelete(GtkWidget* window, GdkEvent*, gpointer self) {
     outputThere = outputThere || gdk_display_get_monitor(overlay->display_, i) == surface->monitor;
   }
   if (!outputThere) return TRUE;  // monitorRemoved takes it away
-  overlay->broken_ = true;
-  overlay->covering_ = false;
-  if (overlay->client_ != nullptr && !overlay->surfaces_.empty()) {
-    overlay->uncover();
-    overlay->client_->eventTapCallback(kEventTapDisabledByUserInput, overlay->lastLocation_);
-  }
+  overlay->breakCover();
   return TRUE;
+}
+
+// The client hears that the tap went off; the cover is not put up again.
+void WaylandOverlay::breakCover() {
+  broken_ = true;
+  covering_ = false;
+  if (!active_) return;
+  uncover();
+  if (client_ != nullptr) client_->eventTapCallback(kEventTapDisabledByUserInput, lastLocation_);
 }
 
 void WaylandOverlay::monitorAdded(GdkDisplay*, GdkMonitor* monitor, gpointer self) {
   auto* overlay = static_cast<WaylandOverlay*>(self);
-  if (overlay->covered()) overlay->addSurface(monitor);
+  if (overlay->active_) overlay->addSurface(monitor);
 }
 
 void WaylandOverlay::monitorRemoved(GdkDisplay*, GdkMonitor* monitor, gpointer self) {
@@ -269,12 +291,15 @@ void WaylandOverlay::monitorRemoved(GdkDisplay*, GdkMonitor* monitor, gpointer s
     const Surface surface = *it;
     overlay->surfaces_.erase(it);
     overlay->dropSurface(surface);
+    // With no output left the compositor puts the windows somewhere no cover
+    // is: the lock ends rather than show "locked" over free input.
+    if (overlay->surfaces_.empty() && overlay->active_) overlay->breakCover();
     return;
   }
 }
 
 bool WaylandOverlay::showMark(const PixelRect& rect, std::shared_ptr<RecordedImage> image) {
-  if (!covered() || !image) return false;
+  if (!active_ || !image) return false;
   mark_ = rect;
   markImage_ = std::move(image);
   for (const Surface& surface : surfaces_) gtk_widget_queue_draw(surface.window);
@@ -327,7 +352,7 @@ std::optional<Rect> CoverUnlockMark::frame() const {
 }
 
 std::optional<Point> OverlayScreens::pointerLocation() const {
-  const std::optional<Point> pointer = overlay_.pointer();
+  const std::optional<Point> pointer = overlay_.covered() ? overlay_.pointer() : std::nullopt;
   if (!pointer) return std::nullopt;
   return toScreenPoint(std::floor(pointer->x), std::floor(pointer->y),
                        monitors_.primaryGeometry());

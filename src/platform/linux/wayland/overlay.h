@@ -43,7 +43,7 @@ class WaylandOverlay {
   // cover is lifted meanwhile.
   bool cover();
   void uncover();
-  bool covered() const { return !surfaces_.empty(); }
+  bool covered() const { return active_; }
   // The compositor closed a surface of an output that is still there: the
   // cover has a hole and cannot be trusted again.
   bool broken() const { return broken_; }
@@ -66,6 +66,7 @@ class WaylandOverlay {
     GtkWidget* window;
     GdkMonitor* monitor;
     bool mapped = false;
+    bool placed = false;  // the compositor gave it its output's size
     zwp_keyboard_shortcuts_inhibitor_v1* inhibitor = nullptr;
   };
   static gboolean onEvent(GtkWidget* window, GdkEvent* event, gpointer self);
@@ -78,6 +79,7 @@ class WaylandOverlay {
   void handleInput(const Surface& surface, GdkEvent* event);
   void holdShortcuts(Surface& surface);
   void dropSurface(const Surface& surface);
+  void breakCover();
   static void global(void* self, wl_registry* registry, uint32_t name, const char* interface,
                      uint32_t version);
   bool ready() const;
@@ -86,7 +88,9 @@ class WaylandOverlay {
   const MonitorScreens& screens_;
   std::vector<Surface> surfaces_;
   bool focused_ = false;
-  bool covering_ = false;
+  bool active_ = false;    // up, or being put up, until uncovered
+  bool covering_ = false;  // waiting in cover()
+  unsigned generation_ = 0;
   bool broken_ = false;
   wl_registry* registry_ = nullptr;
   zwp_keyboard_shortcuts_inhibit_manager_v1* shortcuts_ = nullptr;  // where the compositor has it
@@ -154,14 +158,18 @@ class OverlayScreens final : public Screens {
 };
 
 // A compositor with the layer-shell lets any client cover the outputs: there
-// is nothing to grant.
+// is nothing to grant. Without it no Wayland client can hold the input.
 class LayerShellInputAccess final : public PrivacyAccess {
  public:
+  explicit LayerShellInputAccess(bool layerShell) : layerShell_(layerShell) {}
   InputAccess inputAccess() override {
-    return {.hasPrivilegesToGrant = false, .sessionCanBeHeld = true};
+    return {.hasPrivilegesToGrant = false, .sessionCanBeHeld = layerShell_};
   }
   void promptForAccessibility() override {}
   void requestInputMonitoring() override {}
+
+ private:
+  bool layerShell_;
 };
 
 }  // namespace hushpad::linux
