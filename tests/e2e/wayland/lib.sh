@@ -78,6 +78,20 @@ CONF
   export DBUS_SESSION_BUS_ADDRESS
 }
 
+# A private system bus the session's user can use too, with the stand-in
+# logind of the X11 tests (../login1_standin.py) on it.
+start_wl_system_bus_with_login1() {
+  : >"$work/wl-system-bus"
+  "${wl_run[@]}" dbus-daemon --nofork --nopidfile --config-file="$work/wl-bus.conf" \
+    --address="unix:path=$XDG_RUNTIME_DIR/system-bus" --print-address=3 3>"$work/wl-system-bus" \
+    >>"$work/wl-system-bus.log" 2>&1 &
+  helpers+=($!)
+  wait_for 10 "the private system bus" test -s "$work/wl-system-bus"
+  DBUS_SYSTEM_BUS_ADDRESS=$(head -n 1 "$work/wl-system-bus")
+  export DBUS_SYSTEM_BUS_ADDRESS
+  start_login1
+}
+
 bus_name_has_owner() {
   [[ "$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
     --method org.freedesktop.DBus.NameHasOwner "$1")" == "(true,)" ]]

@@ -5,7 +5,9 @@
 # bindings stay quiet, the pointer still moves; the unlock mark is drawn where
 # the pointer was; a click 13 px beside it stays locked, a click on it unlocks.
 # KWin's touchpad settings (a stand-in of its D-Bus devices) are switched off
-# while locked and come back, after a kill while locked too.
+# while locked and come back, after a kill while locked too. logind's Lock
+# (a stand-in) lets the input go for a locker, and the cover with its mark
+# comes back after.
 source "$(dirname "$0")/lib.sh"
 
 item_name() {
@@ -40,6 +42,7 @@ if len(hits) > 40:
 
 step "sway with two outputs (1280 x 800, 1024 x 768), wev, waybar's tray"
 start_sway 1280x800 1024x768
+start_wl_system_bus_with_login1
 start_wev
 cp "$hushpad" "$wl_files/hushpad"
 kwin_log=$work/kwin.log
@@ -132,8 +135,20 @@ binding_fired f9 && fail "sway's F9 binding fired while locked"
 binding_fired mod4-return && fail "sway's Mod4+Return binding fired while locked"
 wait_for 10 "KWin's touchpad settings back" kwin_settings_are true true
 
-step "5. killed while locked, the next Hushpad puts KWin's settings back (the touchpad replugged meanwhile)"
+step "5. logind's Lock lets the input go for a locker; the cover and its mark come back after"
 read -r item_x item_y <<<"$(find_tray_item_in_waybar)"
+wl_click "$item_x" "$item_y"
+wait_for 10 "the lock" item_reads 'Hushpad: locked'
+wait_for 5 "the unlock mark on the cover" mark_box "$item_x" "$item_y"
+login1_hook EmitLock
+mark_gone() { ! mark_box "$item_x" "$item_y" >/dev/null; }
+wait_for 5 "the cover (and the mark on it) to be lifted" mark_gone
+item_reads 'Hushpad: locked' || fail "logind's Lock ended the lock"
+wait_for 10 "the cover and the mark back" mark_box "$item_x" "$item_y"
+wl_click "$((mx + mw / 2))" "$((my + mh / 2))"
+wait_for 10 "the unlock by the mark that came back" item_reads 'Hushpad: unlocked'
+
+step "6. killed while locked, the next Hushpad puts KWin's settings back (the touchpad replugged meanwhile)"
 wl_click "$item_x" "$item_y"
 wait_for 10 "the lock" item_reads 'Hushpad: locked'
 wait_for 10 "KWin's touchpad scrolling switched off" kwin_settings_are false false
@@ -145,7 +160,7 @@ touchpad=event9
 start_hushpad_wl
 wait_for 10 "KWin's touchpad settings back after the restart" kwin_settings_are true true
 
-step "6. Hushpad ends on SIGTERM"
+step "7. Hushpad ends on SIGTERM"
 kill -TERM "$hushpad_pid"
 expect_exit 0
 
