@@ -23,7 +23,27 @@ InputLockController::InputLockController(
       wording_(std::move(wording)),
       gestureLock_(std::move(gestureLock)),
       permissionController_(std::move(permissionController)),
-      blockedEventTypes_(blockedEventTypes) {}
+      blockedEventTypes_(blockedEventTypes) {
+  services_.screens.setChangeHandler([this] { screensChanged(); });
+}
+
+InputLockController::~InputLockController() { services_.screens.setChangeHandler(nullptr); }
+
+void InputLockController::screensChanged() {
+  if (!isLocked_ || !unlockMarkFrame_) return;
+  const std::span<const Rect> screens = currentScreens();
+  if (reachableMark(screens)) return;
+  // Where the pointer is, else where the mark was: the nearest screen takes it.
+  const Rect old = *unlockMarkFrame_;
+  const Point oldCentre{old.origin.x + old.size.width / 2, old.origin.y + old.size.height / 2};
+  const std::optional<Rect> place =
+      unlockMarkPlace(reachableButtonFrame(screens), buttonFrame(),
+                      services_.screens.pointerLocation().value_or(oldCentre), screens);
+  if (!place) return;  // no screen at all: nothing to show it on
+  services_.unlockMark.hide();
+  unlockMarkFrame_.reset();
+  showUnlockMark(*place);
+}
 
 void InputLockController::lock(std::optional<Point> lockPoint) {
   if (isLocked_) return;

@@ -48,6 +48,7 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
                       std::unique_ptr<TrackpadGestureLock> gestureLock,
                       std::unique_ptr<InputPermissionController> permissionController,
                       BlockedEventTypes blockedEventTypes);
+  ~InputLockController() override;
   InputLockController(const InputLockController&) = delete;
   InputLockController& operator=(const InputLockController&) = delete;
 
@@ -78,6 +79,10 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void inputWantedElsewhere() override;
   void inputMayBeFree() override;
   bool isPaused() const { return paused_; }
+  // The screens changed: an unlock mark that no screen holds any more (its
+  // monitor unplugged) is shown again where the pointer is, or on the nearest
+  // screen, so that there is always something to click.
+  void screensChanged();
   // The alert for a tap refused by the system's privacy rules.
   void showPermissionsAlert() { showLockRefusedAlert(TapRefusal::Privacy); }
   void showLockRefusedAlert(TapRefusal reason);

@@ -2,6 +2,7 @@
 // The connected screens. Main thread only; frames are copied out, nothing is kept.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -31,6 +32,10 @@ class Screens {
   // OS shows a program where the pointer is only over that program's own
   // surfaces (Wayland), and holding the input puts one under the pointer.
   virtual bool pointerLocatedOnlyWhileHeld() const { return false; }
+  // Calls changed (on the main thread) whenever a screen is connected,
+  // disconnected or changes its frame; nullptr stops it. Where the OS does not
+  // tell, never called.
+  virtual void setChangeHandler(std::function<void()> /*changed*/) {}
 };
 
 }  // namespace hushpad

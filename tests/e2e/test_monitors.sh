@@ -102,4 +102,22 @@ held=$(xev_since "$mark" | grep -E '^(KeyPress|ButtonPress)' -A 2 |
 tail -n "+$((other_mark + 1))" "$other_log" | grep -qE '^(KeyPress|ButtonPress)' &&
   fail "input reached the second client while locked"
 
+step "4. the monitor holding the unlock mark is switched off while locked: the mark comes back"
+mark_window() { xdotool search --onlyvisible --name '^Hushpad is locked$' 2>/dev/null | head -n 1 | grep .; }
+lock
+wait_for 5 "the unlock mark" mark_window
+read -r mx my mw mh < <(window_geometry "$(mark_window)")
+((mx >= 1024)) || fail "the mark is not on the second monitor: $mx,$my"
+xrandr --output DUMMY1 --off
+# On the first monitor, the only one left (the pointer stayed where the
+# second one was, so the mark goes to the nearest place on the first).
+mark_on_first() {
+  read -r mx my mw mh < <(window_geometry "$(mark_window)") && ((mx + mw <= 1024 && my + mh <= 768))
+}
+wait_for 10 "the mark on the first monitor" mark_on_first
+echo "   the mark came back at $mx,$my"
+icon_title_is "Hushpad locked" || fail "switching the monitor off unlocked"
+xdotool mousemove "$((mx + mw / 2))" "$((my + mh / 2))" click 1
+wait_for 10 "the unlock by the mark that came back" icon_title_is "Hushpad unlocked"
+
 echo "e2e: all passed in $(((${EPOCHREALTIME/./} - started_ms) / 1000)) ms"

@@ -347,6 +347,8 @@ struct NullPlatform : Application,
   }
   std::optional<Point> pointerLocation() const override { return pointer; }
   bool pointerLocatedOnlyWhileHeld() const override { return pointerOnlyWhileHeld; }
+  void setChangeHandler(std::function<void()> changed) override { screensChanged = std::move(changed); }
+  std::function<void()> screensChanged;  // what the controller is told by
   std::vector<Rect> frames;
   bool pointerOnlyWhileHeld = false;
   std::vector<Rect> housings;

@@ -439,6 +439,42 @@ TEST(UnlockMark, OffEveryScreenOrNotShownGivesWayToWhatCanBeClicked) {
   EXPECT_EQ(nothing.alertTitles(), Strings{"Hushpad's icon is hidden [OK]"});
 }
 
+// A mark whose screen is unplugged while locked comes back where the pointer
+// is, or, with the pointer unknown, on the screen nearest to where it was: the
+// lock never keeps only invisible targets. A mark still on a screen stays.
+TEST(UnlockMark, ComesBackOnAScreenWhenItsOwnIsUnplugged) {
+  InputRig rig;
+  rig.button->inWindow = false;
+  const Rect second = makeRect(kScreenWidth, 0, 800, 600);
+  rig.frames.push_back(second);
+  rig.controller.lock(Point{kScreenWidth + 500, 300});
+  EXPECT_EQ(rig.mark, makeRect(kScreenWidth + 488, 288, 24, 24));
+  ASSERT_TRUE(rig.screensChanged);
+  rig.screensChanged();  // nothing moved
+  EXPECT_EQ(rig.mark, makeRect(kScreenWidth + 488, 288, 24, 24));
+
+  rig.frames.pop_back();
+  rig.pointer = Point{400, 300};
+  rig.screensChanged();
+  EXPECT_EQ(rig.mark, makeRect(388, 288, 24, 24));
+  EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, {400, kScreenHeight - 300}),
+            TapVerdict::Unlock);
+
+  rig.frames.push_back(second);
+  rig.controller.unlock();
+  rig.controller.lock(Point{kScreenWidth + 500, 300});
+  rig.frames.pop_back();
+  rig.pointer.reset();
+  rig.screensChanged();
+  ASSERT_TRUE(rig.mark);
+  EXPECT_LE(rig.mark->origin.x + rig.mark->size.width, kScreenWidth);  // inside the main screen
+  EXPECT_EQ(rig.mark->origin.y, 288);
+
+  rig.controller.unlock();
+  rig.screensChanged();  // unlocked: nothing is shown
+  EXPECT_EQ(rig.mark, std::nullopt);
+}
+
 // Where the OS shows the pointer only to the program holding the input, a lock
 // with no place to go by goes ahead, and the mark goes where the pointer is
 // once held; with the pointer still unknown then, the lock is given up. A

@@ -63,7 +63,10 @@ MonitorScreens::~MonitorScreens() {
   g_signal_handlers_disconnect_by_data(gdk_display_get_default_screen(display_), this);
 }
 
-void MonitorScreens::monitorsChanged(MonitorScreens* self) { self->refresh(); }
+void MonitorScreens::monitorsChanged(MonitorScreens* self) {
+  self->refresh();
+  if (self->changed_) self->changed_();
+}
 
 void MonitorScreens::refresh() {
   GdkMonitor* primary = gdk_display_get_primary_monitor(display_);

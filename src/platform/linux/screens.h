@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <span>
 
 #include "platform/geometry.h"
@@ -44,6 +45,7 @@ class MonitorScreens final : public Screens {
   MonitorScreens& operator=(const MonitorScreens&) = delete;
 
   std::size_t copyFrames(std::span<Rect> out) const override;
+  void setChangeHandler(std::function<void()> changed) override { changed_ = std::move(changed); }
   // The pointer of the display's default seat.
   std::optional<Point> pointerLocation() const override;
   // The primary monitor's geometry; all zero when there is no monitor.
@@ -58,6 +60,7 @@ class MonitorScreens final : public Screens {
   GdkDisplay* display_;
   std::array<GdkMonitor*, kMaxScreens> monitors_{};  // primary first
   std::size_t count_ = 0;
+  std::function<void()> changed_;
 };
 
 }  // namespace hushpad::linux

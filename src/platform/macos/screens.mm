@@ -58,4 +58,25 @@ std::optional<Point> AppKitScreens::pointerLocation() const {
   return Point{location.x, location.y};
 }
 
+AppKitScreens::~AppKitScreens() { setChangeHandler(nullptr); }
+
+// One observer while there is a handler; the token is released with it.
+void AppKitScreens::setChangeHandler(std::function<void()> changed) {
+  changed_ = std::move(changed);
+  if (changed_ && observer_ == nullptr) {
+    id<NSObject> token = [[NSNotificationCenter defaultCenter]
+        addObserverForName:NSApplicationDidChangeScreenParametersNotification
+                    object:nil
+                     queue:[NSOperationQueue mainQueue]
+                usingBlock:^(NSNotification*) {
+                  if (changed_) changed_();
+                }];
+    observer_ = (__bridge_retained void*)token;
+  } else if (!changed_ && observer_ != nullptr) {
+    id<NSObject> token = (__bridge_transfer id<NSObject>)observer_;
+    observer_ = nullptr;
+    [[NSNotificationCenter defaultCenter] removeObserver:token];
+  }
+}
+
 }  // namespace hushpad::macos

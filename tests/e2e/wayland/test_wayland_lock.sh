@@ -22,10 +22,11 @@ item_reads() {
 # The unlock mark's plate (#1c1c1f, give or take the compositor's rounding) in a screenshot around X Y: prints the box
 # it covers (x y width height, layout pixels), nothing when it is not there.
 mark_box() {
-  local x0=$(($1 - 40)) y0=$(($2 - 40))
+  local size=${3:-80}
+  local x0=$(($1 - size / 2)) y0=$(($2 - size / 2))
   ((x0 < 0)) && x0=0
   ((y0 < 0)) && y0=0
-  as_wl_user grim -t ppm -g "$x0,$y0 80x80" - | /usr/bin/python3 -c '
+  as_wl_user grim -t ppm -g "$x0,$y0 ${size}x$size" - | /usr/bin/python3 -c '
 import sys
 f = sys.stdin.buffer
 f.readline(); w, h = map(int, f.readline().split()); f.readline()

@@ -146,14 +146,17 @@ class CoverUnlockMark final : public UnlockMarkWindow {
 // The monitors, and the pointer as the cover sees it: only while the input is held.
 class OverlayScreens final : public Screens {
  public:
-  OverlayScreens(const MonitorScreens& monitors, const WaylandOverlay& overlay)
+  OverlayScreens(MonitorScreens& monitors, const WaylandOverlay& overlay)
       : monitors_(monitors), overlay_(overlay) {}
   std::size_t copyFrames(std::span<Rect> out) const override { return monitors_.copyFrames(out); }
   std::optional<Point> pointerLocation() const override;
   bool pointerLocatedOnlyWhileHeld() const override { return true; }
+  void setChangeHandler(std::function<void()> changed) override {
+    monitors_.setChangeHandler(std::move(changed));
+  }
 
  private:
-  const MonitorScreens& monitors_;
+  MonitorScreens& monitors_;
   const WaylandOverlay& overlay_;
 };
 
