@@ -4,7 +4,8 @@
 # on it locks, the unlock mark appears where the pointer was and unlocks, the
 # panel's own menu (drawn from dbusmenu) locks and quits. With no watcher the
 # item is an XEmbed icon in trayer; a panel that starts later takes it over,
-# and one that goes away gives it back, a lock holding throughout.
+# and one that goes away gives it back, a lock holding throughout. A watcher
+# that refuses the item, or no session bus at all, leaves the XEmbed icon.
 source "$(dirname "$0")/lib.sh"
 
 watcher=org.kde.StatusNotifierWatcher
@@ -193,6 +194,23 @@ mark_window >/dev/null || fail "the unlock mark went with the panel"
 click_mark
 wait_for 10 "the icon to read \"Hushpad unlocked\"" icon_title_is "Hushpad unlocked"
 hushpad_holds_input && fail "still held after the click on the mark"
+kill -TERM "$hushpad_pid"
+expect_exit 0
+
+step "7. a watcher that refuses the item, and no session bus at all: the XEmbed icon"
+refusals=$work/refusals.log
+/usr/bin/python3 "$e2e_dir/refusing_watcher.py" "$refusals" >"$work/refusing-watcher.out" 2>&1 &
+helpers+=($!)
+wait_for 10 "the refusing watcher" grep -qx ready "$refusals"
+start_hushpad
+grep -q "^refused org.kde.StatusNotifierItem-$hushpad_pid-" "$refusals" ||
+  fail "the item was never offered to the watcher"
+grep -q 'refused the item' "$hushpad_log" || fail "the refusal was not told"
+kill -TERM "$hushpad_pid"
+expect_exit 0
+DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus start_hushpad
+lock
+unlock
 kill -TERM "$hushpad_pid"
 expect_exit 0
 
