@@ -79,6 +79,9 @@ start_waybar
 wait_for 10 "the item to be drawn in waybar" find_tray_item_in_waybar
 read -r item_x item_y <<<"$(find_tray_item_in_waybar)"
 echo "   item at $item_x,$item_y"
+second=$(as_wl_user "$wl_files/hushpad" 2>&1) || fail "a second Hushpad failed: $second"
+[[ "$second" == "Hushpad is already running on this Wayland display." ]] ||
+  fail "a second Hushpad said: $second"
 echo "   idle resident memory: $(awk '/VmRSS/ {print $2, $3}' "/proc/$hushpad_pid/status")"
 [[ "${HUSHPAD_E2E_MEASURE:-}" == 1 ]] && measure_idle_wakeups "Wayland, unlocked"
 
