@@ -10,7 +10,8 @@ constexpr const char* kKWin = "org.kde.KWin";
 constexpr const char* kDevices = "/org/kde/KWin/InputDevice";
 constexpr const char* kManagerInterface = "org.kde.KWin.InputDeviceManager";
 constexpr const char* kDeviceInterface = "org.kde.KWin.InputDevice";
-// A busy compositor answers within this, or counts as not reachable.
+// A busy compositor answers within this, or counts as not reachable. KWin is
+// never started for a call: under another compositor it is simply not there.
 constexpr int kCallTimeoutMs = 1000;
 constexpr std::array<const char*, 2> kScrollingKeys{"scrollTwoFinger", "scrollEdge"};
 
@@ -46,7 +47,7 @@ KWinTouchpadStore::Answer KWinTouchpadStore::property(const std::string& path, c
   GError* error = nullptr;
   GVariant* reply = g_dbus_connection_call_sync(
       bus_, kKWin, path.c_str(), "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", interface, name), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE,
+      g_variant_new("(ss)", interface, name), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
       kCallTimeoutMs, nullptr, &error);
   if (reply == nullptr) {
     answer.reachable = answeredNo(error);
@@ -144,7 +145,7 @@ void KWinTouchpadStore::setValue(const std::string& key, const std::optional<Pre
       bus_, kKWin, lookup.path.c_str(), "org.freedesktop.DBus.Properties", "Set",
       g_variant_new("(ssv)", kDeviceInterface, key.c_str(),
                     g_variant_new_boolean(std::get<bool>(*value))),
-      nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
+      nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, nullptr);
   if (reply != nullptr) g_variant_unref(reply);
 }
 
