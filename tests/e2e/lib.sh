@@ -274,6 +274,12 @@ xev_lines() { wc -l <"$xev_log"; }
 xev_since() { tail -n "+$(($1 + 1))" "$xev_log"; }
 client_got_key() { xev_since "$1" | grep -q "(keysym 0x[0-9a-f]*, $2)"; }
 client_got_click() { xev_since "$1" | grep -q '^ButtonPress'; }
+# The keys and buttons the client got since line $1 of its log, one per line
+# ("keysym 0x7a, z)", "button 1"): what reached it while it should not have.
+client_input_since() {
+  xev_since "$1" | grep -E '^(KeyPress|ButtonPress)' -A 2 |
+    grep -oE '(keysym 0x[0-9a-f]+, [^)]+\)|button [0-9]+)' || true
+}
 
 # Whether Hushpad holds the input: its input window's name says so once a grab
 # has taken, and only then.

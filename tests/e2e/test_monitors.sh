@@ -96,8 +96,7 @@ unlock
 wait_for 10 "the user's touchpad settings to be restored" user_settings_restored
 xdotool mousemove 250 400 key z
 wait_for 5 "the first client to receive z after unlocking" client_got_key "$mark" z
-held=$(xev_since "$mark" | grep -E '^(KeyPress|ButtonPress)' -A 2 |
-  grep -oE '(keysym 0x[0-9a-f]+, [^)]+\)|button [0-9]+)' || true)
+held=$(client_input_since "$mark")
 [[ "$held" == "keysym 0x7a, z)" ]] || fail "input reached the first client while locked: $held"
 tail -n "+$((other_mark + 1))" "$other_log" | grep -qE '^(KeyPress|ButtonPress)' &&
   fail "input reached the second client while locked"

@@ -135,8 +135,7 @@ click_mark
 wait_for 10 "the unlock" item_unlocked
 xdotool mousemove "$client_x" "$client_y" key z
 wait_for 5 "the client to receive the key z after unlocking" client_got_key "$mark" z
-held=$(xev_since "$mark" | grep -E '^(KeyPress|ButtonPress)' -A 2 |
-  grep -oE '(keysym 0x[0-9a-f]+, [^)]+\)|button [0-9]+)' || true)
+held=$(client_input_since "$mark")
 [[ "$held" == "keysym 0x7a, z)" ]] || fail "input reached the client while locked: $held"
 mark_window >/dev/null && fail "the unlock mark stayed after the unlock"
 

@@ -69,8 +69,7 @@ wait_for 10 "the icon to read \"Hushpad unlocked\" after the release" \
 step "   afterwards the client receives input again, and nothing from the locked time"
 xdotool mousemove "$client_x" "$client_y" key z
 wait_for 5 "the client to receive the key z after unlocking" client_got_key "$mark" z
-held=$(xev_since "$mark" | grep -E '^(KeyPress|ButtonPress)' -A 2 |
-  grep -oE '(keysym 0x[0-9a-f]+, [^)]+\)|button [0-9]+)' || true)
+held=$(client_input_since "$mark")
 [[ "$held" == "keysym 0x7a, z)" ]] || fail "input reached the client while locked: $held"
 xdotool click 1
 wait_for 5 "the client to receive a click after unlocking" client_got_click "$mark"

@@ -85,8 +85,7 @@ unlock
 wait_for 5 "the mark to go" mark_gone
 xdotool mousemove "$client_x" "$client_y" key z
 wait_for 5 "the client to receive the key z after unlocking" client_got_key "$mark" z
-held=$(xev_since "$mark" | grep -E '^(KeyPress|ButtonPress)' -A 2 |
-  grep -oE '(keysym 0x[0-9a-f]+, [^)]+\)|button [0-9]+)' || true)
+held=$(client_input_since "$mark")
 [[ "$held" == "keysym 0x7a, z)" ]] || fail "input reached the client while locked: $held"
 
 step "5. a release 12 px from the icon on each side unlocks"

@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
   if (const std::optional<int> status = parseCommandLine(argc, argv, options)) return *status;
   // A compositor without the layer-shell gets the X11 program, which says it
   // cannot lock there.
-  const bool wayland = !options.xembedIcon && askCompositor().layerShell;
+  const bool wayland = !options.xembedIcon && compositorOffersLayerShell();
   gdk_set_allowed_backends(wayland ? "wayland" : "x11");
   if (!gtk_init_check(&argc, &argv)) {
     std::fputs(wayland ? "Hushpad could not open the Wayland display.\n"

@@ -58,6 +58,18 @@ wev_log=$work/wev.log
 
 # --- the session bus -------------------------------------------------------------
 
+# start_private_bus NAME: a bus at $XDG_RUNTIME_DIR/NAME, run by the session's
+# user, that the test script (root) may call in too; sets wl_bus_address.
+start_private_bus() {
+  : >"$work/wl-$1"
+  "${wl_run[@]}" dbus-daemon --nofork --nopidfile --config-file="$work/wl-bus.conf" \
+    --address="unix:path=$XDG_RUNTIME_DIR/$1" --print-address=3 3>"$work/wl-$1" \
+    >>"$work/wl-$1.log" 2>&1 &
+  helpers+=($!)
+  wait_for 10 "the private bus $1" test -s "$work/wl-$1"
+  wl_bus_address=$(head -n 1 "$work/wl-$1")
+}
+
 start_wl_bus() {
   cat >"$work/wl-bus.conf" <<'CONF'
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
@@ -68,27 +80,15 @@ start_wl_bus() {
   <policy context="default"><allow user="root"/></policy>
 </busconfig>
 CONF
-  : >"$work/wl-bus"
-  "${wl_run[@]}" dbus-daemon --nofork --nopidfile --config-file="$work/wl-bus.conf" \
-    --address="unix:path=$XDG_RUNTIME_DIR/bus" --print-address=3 3>"$work/wl-bus" \
-    >>"$work/wl-bus.log" 2>&1 &
-  helpers+=($!)
-  wait_for 10 "the session bus of the Wayland session" test -s "$work/wl-bus"
-  DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/wl-bus")
-  export DBUS_SESSION_BUS_ADDRESS
+  start_private_bus bus
+  export DBUS_SESSION_BUS_ADDRESS=$wl_bus_address
 }
 
 # A private system bus the session's user can use too, with the stand-in
 # logind of the X11 tests (../login1_standin.py) on it.
 start_wl_system_bus_with_login1() {
-  : >"$work/wl-system-bus"
-  "${wl_run[@]}" dbus-daemon --nofork --nopidfile --config-file="$work/wl-bus.conf" \
-    --address="unix:path=$XDG_RUNTIME_DIR/system-bus" --print-address=3 3>"$work/wl-system-bus" \
-    >>"$work/wl-system-bus.log" 2>&1 &
-  helpers+=($!)
-  wait_for 10 "the private system bus" test -s "$work/wl-system-bus"
-  DBUS_SYSTEM_BUS_ADDRESS=$(head -n 1 "$work/wl-system-bus")
-  export DBUS_SYSTEM_BUS_ADDRESS
+  start_private_bus system-bus
+  export DBUS_SYSTEM_BUS_ADDRESS=$wl_bus_address
   start_login1
 }
 

@@ -63,8 +63,6 @@ class StatusNotifierButton final : public TrayKindButton {
   void setMenu(const Menu* menu) override;
   void setStandingMenu(std::function<Menu()> menu) override;
 
-  const std::string& busName() const { return busName_; }
-
  private:
   static void nameAcquired(GDBusConnection*, const gchar*, gpointer self);
   static void nameLost(GDBusConnection*, const gchar*, gpointer self);
