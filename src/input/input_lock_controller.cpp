@@ -73,6 +73,7 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
   }
   isLocked_ = true;
   ++lockNumber_;
+  graceBudgetSpent_ = false;
   gestureLock_->lock();
   if (services_.keyboard != nullptr) keyboardAtLock_ = services_.keyboard->read();
   const unsigned lockNumber = lockNumber_;
@@ -164,22 +165,61 @@ void InputLockController::unlock(bool mayAsk) {
   restoreGestures(mayAsk);
 }
 
-// Each new sign gives the other program its grace afresh: the screen saver
-// that starts as the grace of the idle warning ends still gets its locker in.
+bool isScreenLockerGrab(const GrabRequest& request) noexcept {
+  return request.keyboard && (request.onRootWindow || request.onMonitorCover);
+}
+
 void InputLockController::inputWantedElsewhere() {
+  if (!graceBudgetSpent_) pause(/*withGrace=*/true);
+}
+
+void InputLockController::machineGoingToSleep() { pause(/*withGrace=*/true); }
+
+void InputLockController::grabRequested(const GrabRequest& request) {
+  if (isScreenLockerGrab(request)) inputWantedElsewhere();
+}
+
+void InputLockController::inputTakenElsewhere() {
   if (!isLocked_ || !eventTap_) return;
+  if (paused_ && !resumeAllowed_) return;  // a grace runs: it ends as it would have
+  pause(/*withGrace=*/false);
+}
+
+void InputLockController::pause(bool withGrace) {
+  if (!isLocked_ || !eventTap_ || (paused_ && withGrace)) return;
   if (!paused_) {
     static_cast<void>(eventTap_->setEnabled(false));  // letting go cannot fail
     services_.unlockMark.keepOnTop(false);
   }
   paused_ = true;
-  resumeAllowed_ = false;
+  resumeAllowed_ = !withGrace;
   const unsigned lockNumber = lockNumber_;
   const unsigned pauseNumber = ++pauseNumber_;
+  if (!withGrace) {
+    services_.mainQueue.asyncAfter(1.0, [this, lockNumber, pauseNumber] {
+      retakeInput(lockNumber, pauseNumber);
+    });
+    return;
+  }
   services_.mainQueue.asyncAfter(kOtherProgramGrace, [this, lockNumber, pauseNumber] {
-    if (!isPausedFor(lockNumber, pauseNumber)) return;
-    resumeAllowed_ = true;
-    retakeInput(lockNumber, pauseNumber);
+    graceEnded(lockNumber, pauseNumber);
+  });
+}
+
+// Nobody holding the input when the grace ends means nobody used it: the
+// budget is spent for the rest of its window.
+void InputLockController::graceEnded(unsigned lockNumber, unsigned pauseNumber) {
+  if (!isPausedFor(lockNumber, pauseNumber)) return;
+  resumeAllowed_ = true;
+  if (!tryToResume()) {
+    services_.mainQueue.asyncAfter(1.0, [this, lockNumber, pauseNumber] {
+      retakeInput(lockNumber, pauseNumber);
+    });
+    return;
+  }
+  graceBudgetSpent_ = true;
+  services_.mainQueue.asyncAfter(kGraceBudgetWindow - kOtherProgramGrace, [this, lockNumber] {
+    if (lockNumber == lockNumber_) graceBudgetSpent_ = false;
   });
 }
 

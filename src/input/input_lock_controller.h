@@ -41,6 +41,13 @@ struct InputLockServices {
 // How long another program has to take the input after a sign that it wants
 // to (GNOME's locker tries once), before the lock takes the input back.
 inline constexpr double kOtherProgramGrace = 3.0;
+// A grace that nobody used spends the signs' budget for this long from its
+// start: whatever a program does, the input is free at most
+// kOtherProgramGrace in any kGraceBudgetWindow unless another program holds it.
+inline constexpr double kGraceBudgetWindow = 30.0;
+
+// Whether another program's grab request looks like a screen locker's.
+bool isScreenLockerGrab(const GrabRequest& request) noexcept;
 
 class InputLockController final : public EventTapClient, public ScreenLockerListener {
  public:
@@ -72,11 +79,22 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   bool acceptsUnlockClicks() const noexcept override { return isLocked_; }
   // Another program that wants the input gets it: the lock lets go of the
   // input (paused) and shows "locked" still, with the settings off and the
-  // power keys held. It takes the input back once it is free: when no other
-  // program took it within kOtherProgramGrace of the last sign, or when that
-  // program lets it go (told by inputMayBeFree(), and tried once a second
-  // while paused).
+  // power keys held. A sign opens one grace of kOtherProgramGrace: signs
+  // during a pause extend nothing. When the grace ends with nobody holding
+  // the input the lock takes it back, and the grace counts against the
+  // budget: signs that any program can give open no other grace within
+  // kGraceBudgetWindow of it. While another program holds the input, the lock
+  // takes it back once it lets go (told by inputMayBeFree(), and tried once a
+  // second). Each lock starts with its budget whole.
   void inputWantedElsewhere() override;
+  // The machine sleeps next: nothing typed reaches anyone meanwhile, and the
+  // locker that locks before the sleep always gets its grace.
+  void machineGoingToSleep() override;
+  // Only a request that looks like a screen locker's is a sign: the keyboard
+  // for the root window, or for a shield over a whole monitor.
+  void grabRequested(const GrabRequest& request) override;
+  // The input is gone already: paused, without a grace, until it is free.
+  void inputTakenElsewhere() override;
   void inputMayBeFree() override;
   bool isPaused() const { return paused_; }
   // The screens changed: an unlock mark that no screen holds any more (its
@@ -116,6 +134,9 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   // While locked where secure keyboard entry exists: looks about once a second.
   void watchSecureKeyboardEntry(unsigned lockNumber);
   bool isPausedFor(unsigned lockNumber, unsigned pauseNumber) const;
+  // Lets go of the input for another program, with a grace or without.
+  void pause(bool withGrace);
+  void graceEnded(unsigned lockNumber, unsigned pauseNumber);
   void retakeInput(unsigned lockNumber, unsigned pauseNumber);
   bool tryToResume();
   void queueForcedUnlock() noexcept;
@@ -156,6 +177,8 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   bool paused_ = false;
   bool resumeAllowed_ = false;
   unsigned pauseNumber_ = 0;
+  // An unused grace began less than kGraceBudgetWindow ago in this lock.
+  bool graceBudgetSpent_ = false;
   // Last, so that it goes first: the tap calls back into this object.
   std::unique_ptr<EventTap> eventTap_;
 };

@@ -6,14 +6,30 @@
 
 namespace hushpad {
 
+// Another program's request to hold the input, as the display server saw it:
+// what it asked for and for which window.
+struct GrabRequest {
+  bool keyboard = false;
+  bool onRootWindow = false;
+  // A mapped window that the window manager does not manage (override-
+  // redirect) and that covers a whole monitor: a locker's shield.
+  bool onMonitorCover = false;
+};
+
 // Told of other programs and the input: facts only, the listener decides.
 class ScreenLockerListener {
  public:
   virtual ~ScreenLockerListener() = default;
-  // A sign that another program is about to take the input: a screen locker
-  // or saver starting, the session going idle or to sleep, a program asking
-  // for a grab.
+  // A sign that a screen locker or saver is about to take the input: the
+  // session asked to lock, going idle, the screen saver starting or nearing
+  // its timeout. Any program can cause most of these.
   virtual void inputWantedElsewhere() = 0;
+  // The machine is about to sleep (said only by the login manager).
+  virtual void machineGoingToSleep() = 0;
+  // Another program asked to hold the input (it may have been refused).
+  virtual void grabRequested(const GrabRequest& request) = 0;
+  // Another program took the input: it no longer reaches this one.
+  virtual void inputTakenElsewhere() = 0;
   // Something changed that may have let the input go: a grab let go, a
   // program gone, the screen saver off.
   virtual void inputMayBeFree() = 0;

@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """Stand-ins for GNOME's idle lock on X11, for the end-to-end tests.
 
-    gnome_standins.py session-manager
+    gnome_standins.py session-manager [--impostor]
         Owns org.gnome.SessionManager on the session bus with its Presence
         object; the test hook GoIdle() emits Presence.StatusChanged(3), idle.
+        It names its process gnome-session, as the real one is named; an
+        impostor keeps the name python3.
     gnome_standins.py locker LOG
         Waits for the session to go idle, then, after the fade a shield
         shows first (1 s), tries ONE grab of the keyboard and the pointer, as
@@ -29,7 +31,10 @@ INTROSPECTION = Gio.DBusNodeInfo.new_for_xml("""
 IDLE = 3
 
 
-def session_manager():
+def session_manager(impostor):
+    if not impostor:
+        with open("/proc/self/comm", "w") as comm:
+            comm.write("gnome-session-binary")
     bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
 
     def on_call(connection, _sender, path, interface, _method, _args, invocation):
@@ -72,4 +77,7 @@ def locker(log_path):
 
 
 if __name__ == "__main__":
-    session_manager() if sys.argv[1] == "session-manager" else locker(sys.argv[2])
+    if sys.argv[1] == "session-manager":
+        session_manager("--impostor" in sys.argv[2:])
+    else:
+        locker(sys.argv[2])

@@ -5,6 +5,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
 
 namespace hushpad::linux {
 namespace {
@@ -46,6 +49,7 @@ LogindSession::LogindSession(DisplayLockerSigns* displaySigns)
 LogindSession::~LogindSession() {
   watchScreenLockers(nullptr);
   releasePowerKeys();
+  if (sessionManagerWatch_ != 0) g_bus_unwatch_name(sessionManagerWatch_);
   g_cancellable_cancel(cancellable_);
   g_object_unref(cancellable_);
   if (bus_ != nullptr) g_object_unref(bus_);
@@ -217,9 +221,9 @@ void LogindSession::watchScreenLockers(ScreenLockerListener* listener) {
 }
 
 void LogindSession::subscribe() {
-  if (sessionBus_ != nullptr && presenceSubscription_ == 0) {
+  if (sessionBus_ != nullptr && !sessionManager_.empty() && presenceSubscription_ == 0) {
     presenceSubscription_ = g_dbus_connection_signal_subscribe(
-        sessionBus_, "org.gnome.SessionManager", "org.gnome.SessionManager.Presence",
+        sessionBus_, sessionManager_.c_str(), "org.gnome.SessionManager.Presence",
         "StatusChanged", "/org/gnome/SessionManager/Presence", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         presenceSignal, this, nullptr);
   }
@@ -242,6 +246,10 @@ void LogindSession::unsubscribe() {
     if (*subscription != 0) g_dbus_connection_signal_unsubscribe(bus_, *subscription);
     *subscription = 0;
   }
+  unsubscribePresence();
+}
+
+void LogindSession::unsubscribePresence() {
   if (presenceSubscription_ != 0) {
     g_dbus_connection_signal_unsubscribe(sessionBus_, presenceSubscription_);
   }
@@ -258,19 +266,75 @@ void LogindSession::logindSignal(GDBusConnection*, const gchar*, const gchar*, c
     g_variant_get(parameters, "(b)", &starting);
     if (!starting) return;
   }
-  if (session->listener_ != nullptr) session->listener_->inputWantedElsewhere();
+  if (session->listener_ == nullptr) return;
+  if (std::strcmp(signal, "PrepareForSleep") == 0) {
+    session->listener_->machineGoingToSleep();
+  } else {
+    session->listener_->inputWantedElsewhere();
+  }
 }
 
 // GNOME's session manager goes idle just before GNOME Shell locks, with a
-// single try at its grab: the first sign it gives.
-void LogindSession::presenceSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                                   const gchar*, GVariant* parameters, gpointer self) {
+// single try at its grab: the first sign it gives. Heard only from the
+// connection that owns the session manager's name and is gnome-session's:
+// where gnome-session does not run, any program could own that name.
+void LogindSession::presenceSignal(GDBusConnection*, const gchar* sender, const gchar*,
+                                   const gchar*, const gchar*, GVariant* parameters,
+                                   gpointer self) {
   constexpr guint32 kIdle = 3;
   guint32 status = 0;
+  auto* session = static_cast<LogindSession*>(self);
+  if (sender == nullptr || session->sessionManager_ != sender) return;
   if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(u)"))) return;
   g_variant_get(parameters, "(u)", &status);
-  auto* session = static_cast<LogindSession*>(self);
   if (status == kIdle && session->listener_ != nullptr) session->listener_->inputWantedElsewhere();
+}
+
+void LogindSession::sessionManagerAppeared(GDBusConnection* bus, const gchar*, const gchar* owner,
+                                           gpointer self) {
+  auto* session = static_cast<LogindSession*>(self);
+  session->sessionManager_.clear();
+  session->unsubscribePresence();
+  g_dbus_connection_call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                         "org.freedesktop.DBus", "GetConnectionCredentials",
+                         g_variant_new("(s)", owner), G_VARIANT_TYPE("(a{sv})"),
+                         G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, session->cancellable_,
+                         sessionManagerCredentials,
+                         new std::pair<LogindSession*, std::string>(session, owner));
+}
+
+void LogindSession::sessionManagerVanished(GDBusConnection*, const gchar*, gpointer self) {
+  auto* session = static_cast<LogindSession*>(self);
+  session->sessionManager_.clear();
+  session->unsubscribePresence();
+}
+
+// The owner counts when it runs as this user and its program is gnome-session.
+void LogindSession::sessionManagerCredentials(GObject* bus, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<std::pair<LogindSession*, std::string>> asked(
+      static_cast<std::pair<LogindSession*, std::string>*>(data));
+  GVariant* reply = nullptr;
+  GError* error = nullptr;
+  if (!finishCall(bus, result, &reply, &error) || reply == nullptr) {
+    return release(reply, error);
+  }
+  GVariant* credentials = g_variant_get_child_value(reply, 0);
+  guint32 uid = 0;
+  guint32 pid = 0;
+  const bool known = g_variant_lookup(credentials, "UnixUserID", "u", &uid) &&
+                     g_variant_lookup(credentials, "ProcessID", "u", &pid);
+  g_variant_unref(credentials);
+  release(reply, error);
+  if (!known || uid != getuid()) return;
+  gchar* comm = nullptr;
+  const std::string commPath = "/proc/" + std::to_string(pid) + "/comm";
+  if (!g_file_get_contents(commPath.c_str(), &comm, nullptr, nullptr)) return;
+  const bool gnomeSession = g_str_has_prefix(comm, "gnome-session");
+  g_free(comm);
+  if (!gnomeSession) return;
+  LogindSession* session = asked->first;
+  session->sessionManager_ = asked->second;
+  if (session->listener_ != nullptr) session->subscribe();
 }
 
 void LogindSession::sessionBusReady(GObject*, GAsyncResult* result, gpointer self) {
@@ -282,6 +346,9 @@ void LogindSession::sessionBusReady(GObject*, GAsyncResult* result, gpointer sel
   }
   auto* session = static_cast<LogindSession*>(self);
   session->sessionBus_ = bus;
+  session->sessionManagerWatch_ = g_bus_watch_name_on_connection(
+      bus, "org.gnome.SessionManager", G_BUS_NAME_WATCHER_FLAGS_NONE, sessionManagerAppeared,
+      sessionManagerVanished, self, nullptr);
   if (session->listener_ != nullptr) session->subscribe();  // a lock that began meanwhile
 }
 

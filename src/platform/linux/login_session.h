@@ -42,7 +42,7 @@ class LogindSession final : public LoginSession {
   // Signs that another program wants the input: logind's Lock signal for this
   // process's session (`loginctl lock-session`, idle and lid actions, lockers
   // that lock before sleep) and its PrepareForSleep signal, GNOME's session
-  // manager going idle, and the display server's signs, which also tell when
+  // manager going idle (from gnome-session only), and the display server's signs, which also tell when
   // the input may be free again. logind's signals count only
   // from the connection that owns its name.
   void watchScreenLockers(ScreenLockerListener* listener) override;
@@ -62,17 +62,25 @@ class LogindSession final : public LoginSession {
   static void presenceSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                              const gchar*, GVariant* parameters, gpointer self);
   static void sessionBusReady(GObject*, GAsyncResult* result, gpointer self);
+  static void sessionManagerAppeared(GDBusConnection* bus, const gchar*, const gchar* owner,
+                                     gpointer self);
+  static void sessionManagerVanished(GDBusConnection*, const gchar*, gpointer self);
+  static void sessionManagerCredentials(GObject* bus, GAsyncResult* result, gpointer data);
   void call(const char* path, const char* interface, const char* method, GVariant* parameters,
             const GVariantType* replyType, GAsyncReadyCallback done);
   void lookUpSession(SessionLookup step);
   void requestInhibitor();
   void subscribe();
   void unsubscribe();
+  void unsubscribePresence();
 
   GCancellable* cancellable_;
   GDBusConnection* bus_ = nullptr;
   GDBusConnection* sessionBus_ = nullptr;
   std::string logindOwner_;
+  // gnome-session's connection, once the owner of its name is known to be it.
+  std::string sessionManager_;
+  guint sessionManagerWatch_ = 0;
   std::string sessionPath_;
   SessionLookup lookup_ = SessionLookup::ById;
   bool wantInhibitor_ = false;

@@ -28,7 +28,12 @@ GdkWindow* makeTapWindow() {
   return gdk_window_new(nullptr, &attributes, GDK_WA_X | GDK_WA_Y | GDK_WA_NOREDIR | GDK_WA_TITLE);
 }
 
-void showForGrab(GdkSeat*, GdkWindow* window, gpointer) { gdk_window_show(window); }
+// Mapped once and then kept mapped, never raised: taking the input back must
+// not map or restack a window over another program's (a locker rebuilds a
+// prompt that something covers). Off screen and input-only, it hides nothing.
+void showForGrab(GdkSeat*, GdkWindow* window, gpointer) {
+  if (!gdk_window_is_visible(window)) gdk_window_show_unraised(window);
+}
 
 void gtkHandlesEvent(GdkEvent* event, gpointer) { gtk_main_do_event(event); }
 
@@ -56,7 +61,6 @@ bool GrabEventTap::setEnabled(bool enabled) {
     if (grabbed_) gdk_window_set_title(window_, kFreeTitle);
     grabbed_ = false;
     watchdog_.disarm();
-    gdk_window_hide(window_);
     gdk_display_flush(display);
     return true;
   }
@@ -65,7 +69,6 @@ bool GrabEventTap::setEnabled(bool enabled) {
   const GdkGrabStatus status =
       gdk_seat_grab(seat, window_, kEverything, FALSE, nullptr, nullptr, showForGrab, nullptr);
   grabbed_ = status == GDK_GRAB_SUCCESS;
-  if (!grabbed_) gdk_window_hide(window_);
   if (grabbed_) {
     gdk_window_set_title(window_, kHeldTitle);
     watchdog_.arm();

@@ -3,18 +3,22 @@
 #include <X11/Xlib-xcb.h>
 #include <X11/Xproto.h>
 #include <X11/extensions/XI2proto.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/scrnsaver.h>
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
 #include <xcb/xcb.h>
 
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 namespace hushpad::linux {
 
 XScreenLockerWatch::XScreenLockerWatch(GdkDisplay* display)
-    : x_(GDK_DISPLAY_XDISPLAY(display)),
+    : display_(display),
+      x_(GDK_DISPLAY_XDISPLAY(display)),
       ownClient_(xcb_get_setup(XGetXCBConnection(x_))->resource_id_base) {
   int errorBase = 0;
   if (!XScreenSaverQueryExtension(x_, &saverEventBase_, &errorBase)) saverEventBase_ = -1;
@@ -36,8 +40,10 @@ XScreenLockerWatch::XScreenLockerWatch(GdkDisplay* display)
 
 namespace {
 
-// How long before the screen saver's timeout the idle alarm rings.
-constexpr int kIdleWarningSeconds = 3;
+// How long before the screen saver's timeout the idle alarm rings: less than
+// the grace it opens, so that the saver starts (and its locker with it) while
+// the input is still free; signs during a grace do not extend it.
+constexpr int kIdleWarningSeconds = 2;
 
 }  // namespace
 
@@ -91,6 +97,8 @@ void XScreenLockerWatch::watch(ScreenLockerListener* listener) {
       if (*pending != 0) g_source_remove(*pending);
       *pending = 0;
     }
+    signGiven_ = false;
+    askedGrabs_.clear();
   }
   XFlush(x_);
 }
@@ -163,18 +171,42 @@ gboolean XScreenLockerWatch::recordReady(gint, GIOCondition, gpointer self) {
   return G_SOURCE_CONTINUE;
 }
 
+namespace {
+
+std::uint32_t card32At(const unsigned char* data, std::size_t offset, bool swapped) {
+  std::uint32_t value = 0;
+  std::memcpy(&value, data + offset, sizeof value);
+  return swapped ? __builtin_bswap32(value) : value;
+}
+
+std::uint16_t card16At(const unsigned char* data, std::size_t offset, bool swapped) {
+  std::uint16_t value = 0;
+  std::memcpy(&value, data + offset, sizeof value);
+  return swapped ? __builtin_bswap16(value) : value;
+}
+
+}  // namespace
+
 // A grab asked for or let go by another client, or a client gone; this
-// program's own grabs are its business.
+// program's own grabs are its business. What the grab was for is looked at
+// from the main loop.
 void XScreenLockerWatch::recorded(XPointer self, XRecordInterceptData* data) {
   auto* watch = reinterpret_cast<XScreenLockerWatch*>(self);
   if (data->category == XRecordClientDied) watch->inputMayBeFree();
-  if (data->category == XRecordFromClient && data->data_len > 0 &&
-      data->id_base != watch->ownClient_) {
-    const unsigned char major = data->data[0];
-    const unsigned char minor = data->data[1];
+  // data_len counts 4-byte units.
+  const std::size_t bytes = static_cast<std::size_t>(data->data_len) * 4;
+  if (data->category == XRecordFromClient && bytes >= 4 && data->id_base != watch->ownClient_) {
+    const unsigned char* request = data->data;
+    const bool swapped = data->client_swapped != 0;
+    const unsigned char major = request[0];
+    const unsigned char minor = request[1];
     const bool input = watch->inputOpcode_ >= 0 && major == watch->inputOpcode_;
-    if (major == X_GrabPointer || major == X_GrabKeyboard || (input && minor == X_XIGrabDevice)) {
-      watch->inputWanted();
+    // GrabPointer and GrabKeyboard: the window at byte 4; XIGrabDevice: the
+    // window at 4 and the device at 16.
+    if ((major == X_GrabPointer || major == X_GrabKeyboard) && bytes >= 8) {
+      watch->grabAsked({card32At(request, 4, swapped), major == X_GrabKeyboard, -1});
+    } else if (input && minor == X_XIGrabDevice && bytes >= 18) {
+      watch->grabAsked({card32At(request, 4, swapped), false, card16At(request, 16, swapped)});
     }
     if (major == X_UngrabPointer || major == X_UngrabKeyboard ||
         (input && minor == X_XIUngrabDevice)) {
@@ -184,10 +216,79 @@ void XScreenLockerWatch::recorded(XPointer self, XRecordInterceptData* data) {
   XRecordFreeData(data);
 }
 
+void XScreenLockerWatch::grabAsked(AskedGrab grab) {
+  if (listener_ == nullptr) return;
+  // A client that asks again and again is judged by the last few requests.
+  if (askedGrabs_.size() >= kMaxAskedGrabs) askedGrabs_.erase(askedGrabs_.begin());
+  askedGrabs_.push_back(grab);
+  scheduleWanted();
+}
+
+bool XScreenLockerWatch::isKeyboardDevice(int device) const {
+  int count = 0;
+  XIDeviceInfo* info = XIQueryDevice(x_, device, &count);
+  bool keyboard = false;
+  for (int i = 0; i < count; ++i) {
+    keyboard = keyboard || info[i].use == XIMasterKeyboard || info[i].use == XISlaveKeyboard;
+  }
+  if (info != nullptr) XIFreeDeviceInfo(info);
+  return keyboard;
+}
+
+// A mapped override-redirect window over the whole of some monitor, in the
+// server's pixels.
+bool XScreenLockerWatch::coversMonitor(Window window) const {
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(x_, window, &attributes) == 0) return false;
+  if (attributes.override_redirect == 0 || attributes.map_state != IsViewable) return false;
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  if (!XTranslateCoordinates(x_, window, attributes.root, 0, 0, &x, &y, &child)) return false;
+  const int count = gdk_display_get_n_monitors(display_);
+  for (int i = 0; i < count; ++i) {
+    GdkMonitor* monitor = gdk_display_get_monitor(display_, i);
+    GdkRectangle area{};
+    gdk_monitor_get_geometry(monitor, &area);
+    const int scale = gdk_monitor_get_scale_factor(monitor);
+    const int left = area.x * scale;
+    const int top = area.y * scale;
+    if (x <= left && y <= top && x + attributes.width >= left + area.width * scale &&
+        y + attributes.height >= top + area.height * scale) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool XScreenLockerWatch::isRootWindow(Window window) const {
+  for (int screen = 0; screen < ScreenCount(x_); ++screen) {
+    if (RootWindow(x_, screen) == window) return true;
+  }
+  return false;
+}
+
+GrabRequest XScreenLockerWatch::describe(const AskedGrab& grab) const {
+  GrabRequest request;
+  // The window or device may be gone by now: the request then says less.
+  gdk_x11_display_error_trap_push(display_);
+  request.keyboard = grab.keyboard || (grab.device >= 0 && isKeyboardDevice(grab.device));
+  request.onRootWindow = isRootWindow(grab.window);
+  request.onMonitorCover = !request.onRootWindow && coversMonitor(grab.window);
+  gdk_x11_display_error_trap_pop_ignored(display_);
+  return request;
+}
+
 // Told from the main loop, not from inside the filter or RECORD's reply
 // processing, which the listener's grab or ungrab would reenter.
 void XScreenLockerWatch::inputWanted() {
-  if (pendingWanted_ == 0 && listener_ != nullptr) {
+  if (listener_ == nullptr) return;
+  signGiven_ = true;
+  scheduleWanted();
+}
+
+void XScreenLockerWatch::scheduleWanted() {
+  if (pendingWanted_ == 0) {
     pendingWanted_ = g_idle_add_full(G_PRIORITY_HIGH, notifyWanted, this, nullptr);
   }
 }
@@ -203,7 +304,13 @@ void XScreenLockerWatch::inputMayBeFree() {
 gboolean XScreenLockerWatch::notifyWanted(gpointer self) {
   auto* watch = static_cast<XScreenLockerWatch*>(self);
   watch->pendingWanted_ = 0;
-  if (watch->listener_ != nullptr) watch->listener_->inputWantedElsewhere();
+  const bool signGiven = std::exchange(watch->signGiven_, false);
+  std::vector<AskedGrab> grabs = std::exchange(watch->askedGrabs_, {});
+  // The listener may stop the watch as it is told: each step asks again.
+  if (signGiven && watch->listener_ != nullptr) watch->listener_->inputWantedElsewhere();
+  for (const AskedGrab& grab : grabs) {
+    if (watch->listener_ != nullptr) watch->listener_->grabRequested(watch->describe(grab));
+  }
   return G_SOURCE_REMOVE;
 }
 

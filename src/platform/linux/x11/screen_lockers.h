@@ -14,9 +14,10 @@
 //   lockers it starts follow);
 // - another client asking for an active grab of the keyboard or pointer
 //   (core GrabKeyboard and GrabPointer, XInput 2 XIGrabDevice), seen through
-//   the RECORD extension: while Hushpad holds the input nothing else can start
-//   a grab from input, so such a request is a locker, a saver or a prompt
-//   starting. This is the only sign xscreensaver gives before it grabs.
+//   the RECORD extension, told with what it asked for and the kind of window
+//   (the root window, a shield over a whole monitor): the listener judges
+//   whether it looks like a locker's. This is the only sign xscreensaver gives
+//   before it grabs.
 // Signs that it may be free again: another client letting go of a grab
 // (UngrabKeyboard, UngrabPointer, XIUngrabDevice), a client leaving the
 // server, the screen saver turning off.
@@ -25,6 +26,9 @@
 #include <X11/extensions/record.h>
 #include <X11/extensions/sync.h>
 #include <gdk/gdk.h>
+
+#include <cstddef>
+#include <vector>
 
 #include "platform/linux/login_session.h"
 #include "platform/session.h"
@@ -47,6 +51,20 @@ class XScreenLockerWatch final : public DisplayLockerSigns {
   static void recorded(XPointer self, XRecordInterceptData* data);
   static gboolean notifyWanted(gpointer self);
   static gboolean notifyMayBeFree(gpointer self);
+  // A grab request as RECORD showed it: the keyboard, or an XInput device
+  // (-1: a core request) to be looked at later.
+  struct AskedGrab {
+    Window window;
+    bool keyboard;
+    int device;
+  };
+  static constexpr std::size_t kMaxAskedGrabs = 8;
+  void grabAsked(AskedGrab grab);
+  GrabRequest describe(const AskedGrab& grab) const;
+  bool isKeyboardDevice(int device) const;
+  bool isRootWindow(Window window) const;
+  bool coversMonitor(Window window) const;
+  void scheduleWanted();
   void startRecording();
   void stopRecording();
   void startIdleAlarm();
@@ -54,6 +72,7 @@ class XScreenLockerWatch final : public DisplayLockerSigns {
   void inputWanted();
   void inputMayBeFree();
 
+  GdkDisplay* display_;
   Display* x_;
   int saverEventBase_ = -1;   // -1: the server has no MIT-SCREEN-SAVER
   int syncEventBase_ = -1;    // -1: the server has no SYNC with an IDLETIME counter
@@ -66,6 +85,8 @@ class XScreenLockerWatch final : public DisplayLockerSigns {
   guint recordSource_ = 0;
   guint pendingWanted_ = 0;
   guint pendingFree_ = 0;
+  bool signGiven_ = false;
+  std::vector<AskedGrab> askedGrabs_;
   ScreenLockerListener* listener_ = nullptr;
 };
 
