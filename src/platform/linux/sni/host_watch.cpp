@@ -46,7 +46,15 @@ void StatusNotifierHostWatch::busReady(GObject*, GAsyncResult* result, gpointer 
 // A watcher with no host yet shows nothing: the host's registration is waited for.
 void StatusNotifierHostWatch::watcherAppeared(GDBusConnection* bus, const gchar*, const gchar* owner,
                                               gpointer self) {
-  static_cast<StatusNotifierHostWatch*>(self)->readHosts(bus, owner);
+  auto* watch = static_cast<StatusNotifierHostWatch*>(self);
+  watch->watcher_ = owner;
+  watch->readHosts(bus, owner);
+}
+
+// A signal counts only from the watcher's own connection: a name is no proof
+// of who sent it.
+bool StatusNotifierHostWatch::fromWatcher(const gchar* sender) const {
+  return sender != nullptr && !watcher_.empty() && watcher_ == sender;
 }
 
 void StatusNotifierHostWatch::readHosts(GDBusConnection* bus, const gchar* watcher) {
@@ -61,16 +69,20 @@ void StatusNotifierHostWatch::readHosts(GDBusConnection* bus, const gchar* watch
 void StatusNotifierHostWatch::hostUnregistered(GDBusConnection* bus, const gchar* sender,
                                                const gchar*, const gchar*, const gchar*, GVariant*,
                                                gpointer self) {
-  static_cast<StatusNotifierHostWatch*>(self)->readHosts(bus, sender);
+  auto* watch = static_cast<StatusNotifierHostWatch*>(self);
+  if (watch->fromWatcher(sender)) watch->readHosts(bus, sender);
 }
 
 void StatusNotifierHostWatch::watcherVanished(GDBusConnection*, const gchar*, gpointer self) {
-  static_cast<StatusNotifierHostWatch*>(self)->tell(false);
+  auto* watch = static_cast<StatusNotifierHostWatch*>(self);
+  watch->watcher_.clear();
+  watch->tell(false);
 }
 
-void StatusNotifierHostWatch::hostRegistered(GDBusConnection*, const gchar*, const gchar*,
+void StatusNotifierHostWatch::hostRegistered(GDBusConnection*, const gchar* sender, const gchar*,
                                              const gchar*, const gchar*, GVariant*, gpointer self) {
-  static_cast<StatusNotifierHostWatch*>(self)->tell(true);
+  auto* watch = static_cast<StatusNotifierHostWatch*>(self);
+  if (watch->fromWatcher(sender)) watch->tell(true);
 }
 
 void StatusNotifierHostWatch::hostsRead(GObject* source, GAsyncResult* result, gpointer self) {

@@ -6,6 +6,7 @@
 #include <gio/gio.h>
 
 #include <functional>
+#include <string>
 
 namespace hushpad::linux {
 
@@ -23,6 +24,7 @@ class StatusNotifierHostWatch {
   StatusNotifierHostWatch& operator=(const StatusNotifierHostWatch&) = delete;
 
  private:
+  bool fromWatcher(const gchar* sender) const;
   static void busReady(GObject*, GAsyncResult* result, gpointer self);
   static void watcherAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer self);
   static void watcherVanished(GDBusConnection*, const gchar*, gpointer self);
@@ -41,6 +43,8 @@ class StatusNotifierHostWatch {
   guint signalId_ = 0;
   guint unregisteredId_ = 0;
   bool toldHost_ = false;
+  // The watcher's unique connection name while it is there.
+  std::string watcher_;
   bool toldAnything_ = false;
 };
 
