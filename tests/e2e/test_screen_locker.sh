@@ -130,6 +130,10 @@ kill_tree() {
   for child in $(pgrep -P "$1"); do kill_tree "$child"; done
   kill "$1" 2>/dev/null || true
 }
+# Every window mapped or restacked on the root window, to tell whether Hushpad
+# raises one over xscreensaver's while it waits.
+xev -root -event substructure >"$work/root.log" 2>&1 &
+helpers+=($!)
 as_nobody xscreensaver -no-splash >"$work/xscreensaver.log" 2>&1 &
 saver_pid=$!
 helpers+=($!)
@@ -139,8 +143,18 @@ lock_and_watch
 as_nobody xscreensaver-command -lock >/dev/null
 wait_for 20 "xscreensaver to lock the screen" screen_locked
 icon_title_is "Hushpad locked" && all_switched_off || fail "the lock did not outlast xscreensaver's"
+wait_for 10 "the root window's watcher to see Hushpad's windows" grep -q MapNotify "$work/root.log"
+hushpad_windows=$(xdotool search --name '^Hushpad (input lock|is locked)' | while read -r id; do
+  printf 'window 0x%x,|' "$id"; done)
+root_seen=$(wc -l <"$work/root.log")
+sleep 5  # the grace, then Hushpad's once-a-second tries to take the input back, watched
+restacked=$(tail -n "+$((root_seen + 1))" "$work/root.log" | grep -c -E "${hushpad_windows%|}" || true)
+echo "   Hushpad's windows mapped or restacked while xscreensaver held the input: $restacked"
+((restacked == 0)) || fail "Hushpad restacked its windows over xscreensaver's"
 kill_tree "$saver_pid"  # xscreensaver and the helpers that hold its windows and grab
+gone=$(now_ms)
 wait_for 10 "Hushpad to hold the input again once xscreensaver is gone" holds_input
+echo "   held again $(($(now_ms) - gone)) ms after xscreensaver went"
 unlock
 
 step "6. nothing typed while locked reached the client"
