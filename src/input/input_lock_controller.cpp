@@ -56,6 +56,9 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
     services_.alerts.runModal(secureKeyboardEntryAlert());
     return;
   }
+  // The event path reads the screens as they were read last: here, and at
+  // each change the OS reports.
+  services_.screens.refresh();
   // A lock that no click can undo is a lock-out: there must be a place to click.
   // Where the pointer shows itself only to a program that holds the input,
   // its place is asked for again once the input is held.

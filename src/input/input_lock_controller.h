@@ -129,7 +129,7 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   // The status button as the user can click it: its frame, when it is shown,
   // inside a screen and clear of a camera housing.
   std::optional<Rect> reachableButtonFrame(std::span<const Rect> screens) const noexcept;
-  // The screens' frames, asked afresh, in frameBuffer_.
+  // The screens' frames as last read (Screens::refresh), in frameBuffer_.
   std::span<const Rect> currentScreens() const noexcept;
 
   InputLockServices services_;

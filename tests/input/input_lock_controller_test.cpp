@@ -306,7 +306,8 @@ TEST_F(Verdicts, OnlyALeftOrRightReleaseNearTheButtonUnlocks) {
 // A button that is out of its window, covered, behind the camera housing or
 // gone while locked is no target. With no mark either, a release in a
 // menu-bar strip unlocks instead; with the mark shown, only the mark does.
-// The screens are asked for each event and cut to the first 32.
+// The screens are cut to the first 32, whether asked for at each event or kept
+// from a reported change.
 TEST(StripFallback, UnlocksOnlyWhileNeitherTheButtonNorTheMarkIsThere) {
   for (const bool markShown : {false, true}) {
     for (int way = 0; way < 4; ++way) {
@@ -329,15 +330,56 @@ TEST(StripFallback, UnlocksOnlyWhileNeitherTheButtonNorTheMarkIsThere) {
       EXPECT_EQ(verdict(kLeftMouseUp, kOnButton), TapVerdict::Unlock);  // the mark, or the strip
     }
   }
-  InputRig rig;
+  for (const bool snapshotScreens : {false, true}) {
+    SCOPED_TRACE(snapshotScreens);
+    InputRig rig(snapshotScreens);
+    rig.refuseMark = true;
+    rig.lockNow();
+    rig.button.reset();
+    rig.frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
+    rig.frames.push_back(kMainScreen);
+    rig.screensChanged();
+    EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, {100, 12}), TapVerdict::Swallow);
+    rig.frames.clear();
+    rig.screensChanged();
+    EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, kOnButton), TapVerdict::Swallow);
+  }
+}
+
+// Where reading the screens allocates (macOS), the event path is answered from
+// the screens as read last: each lock reads them afresh, as does each change
+// the OS reports, and no event reads them. Seen through the strip of a second
+// screen, the only place left to click.
+TEST(ScreensAsRead, AreReadAtEachLockAndEachReportedChangeNeverByAnEvent) {
+  InputRig rig(/*snapshotScreens=*/true);
   rig.refuseMark = true;
+  const Rect second = makeRect(kScreenWidth, 0, 800, 600);
+  const Point inItsStrip{kScreenWidth + 100, kScreenHeight - 588};
+  const auto verdict = [&] { return rig.controller.eventTapCallback(kLeftMouseUp, inItsStrip); };
+  rig.frames.push_back(second);  // not reported
   rig.lockNow();
   rig.button.reset();
-  rig.frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
-  rig.frames.push_back(kMainScreen);
-  EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, {100, 12}), TapVerdict::Swallow);
-  rig.frames.clear();
-  EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, kOnButton), TapVerdict::Swallow);
+  EXPECT_EQ(verdict(), TapVerdict::Unlock);
+  EXPECT_EQ(rig.snapshot.refreshes, 1);
+
+  rig.frames.pop_back();
+  rig.screensChanged();
+  EXPECT_EQ(verdict(), TapVerdict::Swallow);
+  rig.frames.push_back(second);
+  rig.screensChanged();
+  EXPECT_EQ(verdict(), TapVerdict::Unlock);
+  for (EventType type = 0; type < 64; ++type) rig.controller.eventTapCallback(type, inItsStrip);
+  EXPECT_EQ(rig.snapshot.refreshes, 1);
+
+  rig.controller.unlock();
+  rig.button = std::make_shared<fakes::FakeStatusButton>();
+  rig.button->frame = kButtonFrame;
+  rig.controller.statusButton = rig.button;
+  rig.frames.pop_back();  // not reported
+  rig.lockNow();
+  rig.button.reset();
+  EXPECT_EQ(verdict(), TapVerdict::Swallow);
+  EXPECT_EQ(rig.snapshot.refreshes, 2);
 }
 
 // The mark shows where the lock was asked for, with what its owner gives it,
