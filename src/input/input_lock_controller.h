@@ -119,6 +119,8 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void retakeInput(unsigned lockNumber, unsigned pauseNumber);
   bool tryToResume();
   void queueForcedUnlock() noexcept;
+  // Unlocks and tells the owner: the lock no longer held. Main queue only.
+  void forceUnlock();
   bool unlocksAt(Point location) const noexcept;
   // The unlock mark as the user can click it: where it is now, while it lies
   // on a screen (a monitor unplugged while locked may take it away).

@@ -230,32 +230,42 @@ void notifyTapDisabled(InputLockController& controller) {
   }
 }
 
-// When the system switches the tap off, it goes straight back on while locked.
-// With Accessibility gone, or a tap that will not go back on, the lock no longer
-// holds: the controller unlocks on the next main-loop pass, once however many
-// notices came, and tells its owner; not if the user unlocked first. Unlocked,
-// or before any tap, the notices change nothing.
+// When the system switches the tap off, it goes straight back on while locked,
+// without the system being asked anything inside the callback. With
+// Accessibility gone, or a tap that will not go back on, the lock no longer
+// holds: the controller finds out and unlocks on the next main-loop pass, once
+// however many notices came, and tells its owner; not if the user unlocked
+// first, nor in a lock begun since. Unlocked, or before any tap, the notices
+// change nothing.
 TEST(ForcedUnlock, FollowsLostAccessibilityOrATapThatStaysOff) {
   struct Case {
-    bool accessibility, tapStaysOff, userUnlocksFirst;
+    bool accessibility, tapStaysOff, userUnlocksFirst, locksAgain;
   };
-  for (const Case c : {Case{true, false, false}, Case{false, false, false}, Case{true, true, false},
-                       Case{false, false, true}}) {
-    SCOPED_TRACE(::testing::Message() << c.accessibility << c.tapStaysOff << c.userUnlocksFirst);
+  for (const Case c : {Case{true, false, false, false}, Case{false, false, false, false},
+                       Case{true, true, false, false}, Case{false, false, true, false},
+                       Case{true, true, true, true}}) {
+    SCOPED_TRACE(::testing::Message() << c.accessibility << c.tapStaysOff << c.userUnlocksFirst
+                                      << c.locksAgain);
     InputRig rig;
     notifyTapDisabled(rig.controller);
     rig.lockNow();
     rig.access.accessibilityTrusted = c.accessibility;
     rig.tap().refuseEnable = c.tapStaysOff;
+    const std::size_t asked = fakes::count(rig.log, "inputAccess");
     notifyTapDisabled(rig.controller);
     notifyTapDisabled(rig.controller);
-    const bool on = c.accessibility;  // put back on only while Accessibility holds
-    EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, on, on, on, on}));
+    EXPECT_EQ(fakes::count(rig.log, "inputAccess"), asked);
+    EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, true, true, true, true}));
     EXPECT_TRUE(rig.controller.isLocked());
 
     if (c.userUnlocksFirst) rig.controller.unlock();
+    if (c.locksAgain) {  // with the tap and Accessibility back
+      rig.access.accessibilityTrusted = true;
+      rig.tap().refuseEnable = false;
+      rig.lockNow();
+    }
     rig.runPending();
-    const bool holds = c.accessibility && !c.tapStaysOff && !c.userUnlocksFirst;
+    const bool holds = (c.accessibility && !c.tapStaysOff && !c.userUnlocksFirst) || c.locksAgain;
     EXPECT_EQ(rig.controller.isLocked() || rig.tap().enabled, holds);
     EXPECT_EQ(rig.gesturesRestored(), !holds);
     EXPECT_EQ(rig.forcedUnlocks, holds || c.userUnlocksFirst ? 0 : 1);
