@@ -40,10 +40,11 @@ namespace {
 
 using namespace inputtest;
 
-// A locked controller over the given number of screens side by side.
+// A locked controller over the given number of screens side by side; with
+// snapshotScreens, given them as the macOS layer gives them (read at the lock).
 struct LockedRig {
-  explicit LockedRig(int screenCount)
-      : farAway{kScreenWidth * (screenCount - 0.5), kScreenHeight / 2} {
+  explicit LockedRig(int screenCount, bool snapshotScreens = false)
+      : rig(snapshotScreens), farAway{kScreenWidth * (screenCount - 0.5), kScreenHeight / 2} {
     rig.frames = screensSideBySide(screenCount);
     rig.lockNow();
   }
@@ -109,6 +110,30 @@ void BM_ReleaseOnTheMarkAwayFromTheButton(benchmark::State& state) {
   runCallback(state, rig.controller, kLeftMouseUp, Point{500, 450});
 }
 BENCHMARK(BM_ReleaseOnTheMarkAwayFromTheButton);
+
+// A left or right release through the screens as the macOS layer keeps them,
+// each screen with a camera housing: far from every target (every test runs
+// to its end), and on the button.
+void BM_MouseUpThroughSnapshotScreens(benchmark::State& state) {
+  const int screenCount = static_cast<int>(state.range(0));
+  const bool onButton = state.range(1) != 0;
+  const EventType type = state.range(2) != 0 ? kRightMouseUp : kLeftMouseUp;
+  LockedRig locked(screenCount, /*snapshotScreens=*/true);
+  for (const Rect& screen : locked.rig.frames) {
+    locked.rig.housings.push_back(makeRect(minX(screen) + 640, 868, 160, 32));
+  }
+  locked.rig.screensChanged();  // the housings, as a change the OS reports
+  const Point at = onButton ? kOnButton : locked.farAway;
+  const TapVerdict expected = onButton ? TapVerdict::Unlock : TapVerdict::Swallow;
+  if (locked.rig.controller.eventTapCallback(type, at) != expected) {
+    state.SkipWithError("not the verdict this path ends in");
+    return;
+  }
+  runCallback(state, locked.rig.controller, type, at);
+}
+BENCHMARK(BM_MouseUpThroughSnapshotScreens)
+    ->ArgNames({"screens", "onButton", "right"})
+    ->ArgsProduct({{1, 6}, {0, 1}, {0, 1}});
 
 void BM_EventWhileUnlocked(benchmark::State& state) {
   LockedRig locked(1);

@@ -56,6 +56,9 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
     services_.alerts.runModal(secureKeyboardEntryAlert());
     return;
   }
+  // The event path reads the screens as they were read last: here, and at
+  // each change the OS reports.
+  services_.screens.refresh();
   // A lock that no click can undo is a lock-out: there must be a place to click.
   // Where the pointer shows itself only to a program that holds the input,
   // its place is asked for again once the input is held.
@@ -292,28 +295,38 @@ TapVerdict InputLockController::eventTapCallback(EventType type, Point location)
   return unlocksAt(location) ? TapVerdict::Unlock : TapVerdict::Swallow;
 }
 
-// The system switched the tap off. While locked it goes straight back on, unless
-// the process lost Accessibility or the input is now held elsewhere: then the
-// lock is given up rather than showing a lock that no longer holds.
+// The system switched the tap off. While locked it goes straight back on; a tap
+// that will not, or a process that lost Accessibility, means the lock no longer
+// holds, and it is given up rather than shown. Asking the system about its
+// privileges has no place inside the tap's callback: that is looked at on the
+// next main-loop pass.
 void InputLockController::handleTapDisabled() noexcept {
   if (!isLocked_ || !eventTap_) return;
-  const InputAccess access = services_.privacy.inputAccess();
-  if (access.hasPrivilegesToGrant && !access.accessibilityTrusted) {
-    static_cast<void>(eventTap_->setEnabled(false));  // the unlock follows in any case
+  if (!eventTap_->setEnabled(true)) {
     queueForcedUnlock();
     return;
   }
-  if (!eventTap_->setEnabled(true)) queueForcedUnlock();
+  const unsigned lockNumber = lockNumber_;
+  services_.mainQueue.async([this, lockNumber] {
+    if (!isLocked_ || lockNumber != lockNumber_) return;
+    const InputAccess access = services_.privacy.inputAccess();
+    if (access.hasPrivilegesToGrant && !access.accessibilityTrusted) forceUnlock();
+  });
 }
 
 // Unlocking writes preferences and posts notifications, which has no place
-// inside the tap's callback, so it runs on the next main-loop pass.
+// inside the tap's callback, so it runs on the next main-loop pass; only for
+// the lock it was queued in.
 void InputLockController::queueForcedUnlock() noexcept {
-  services_.mainQueue.async([this] {
-    if (!isLocked_) return;
-    unlock();
-    if (forcedUnlockHandler_) forcedUnlockHandler_();
+  const unsigned lockNumber = lockNumber_;
+  services_.mainQueue.async([this, lockNumber] {
+    if (isLocked_ && lockNumber == lockNumber_) forceUnlock();
   });
+}
+
+void InputLockController::forceUnlock() {
+  unlock();
+  if (forcedUnlockHandler_) forcedUnlockHandler_();
 }
 
 // A release unlocks on or near the unlock mark or the status button while

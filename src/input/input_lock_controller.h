@@ -140,6 +140,8 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void retakeInput(unsigned lockNumber, unsigned pauseNumber);
   bool tryToResume();
   void queueForcedUnlock() noexcept;
+  // Unlocks and tells the owner: the lock no longer held. Main queue only.
+  void forceUnlock();
   bool unlocksAt(Point location) const noexcept;
   // The unlock mark as the user can click it: where it is now, while it lies
   // on a screen (a monitor unplugged while locked may take it away).
@@ -150,7 +152,7 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   // The status button as the user can click it: its frame, when it is shown,
   // inside a screen and clear of a camera housing.
   std::optional<Rect> reachableButtonFrame(std::span<const Rect> screens) const noexcept;
-  // The screens' frames, asked afresh, in frameBuffer_.
+  // The screens' frames as last read (Screens::refresh), in frameBuffer_.
   std::span<const Rect> currentScreens() const noexcept;
 
   InputLockServices services_;

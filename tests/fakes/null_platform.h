@@ -15,6 +15,7 @@
 // them out.
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
@@ -30,6 +31,7 @@
 
 #include "app/platform.h"
 #include "gestures/overrides_table.h"
+#include "platform/screen_snapshot.h"
 
 namespace hushpad::fakes {
 
@@ -181,8 +183,10 @@ struct NullPlatform : Application,
                       UserDefaults,
                       DistributedNotifications {
   // Every interface is this object (the members of both are all of distinct types).
-  InputLockServices inputServices() {
-    return {*this, *this, *this, *this, *this, *this, *this, this, this};
+  InputLockServices inputServices() { return inputServices(*this); }
+  // The same with other screens (SnapshotScreens over this one, say).
+  InputLockServices inputServices(Screens& screens) {
+    return {*this, screens, *this, *this, *this, *this, *this, this, this};
   }
   Platform platform() {
     return {*this, *this, *this, inputServices(),           *this,
@@ -468,6 +472,47 @@ struct NullPlatform : Application,
   KeyboardState keyboard{.capsLock = false, .numLock = true, .layoutGroup = 0,
                          .stickyKeys = false, .slowKeys = std::nullopt,
                          .mouseKeys = std::nullopt, .bounceKeys = std::nullopt};
+};
+
+// Screens shaped as the macOS ones: the OS (another Screens, such as the null
+// platform's live frames) is read only at refresh() and at a change it
+// reports, and copies are answered from what was read then.
+struct SnapshotScreens final : Screens {
+  explicit SnapshotScreens(Screens& os) : os(os) {}
+  std::size_t copyFrames(std::span<Rect> out) const override { return snapshot.copyFrames(out); }
+  std::size_t copyCameraHousings(std::span<Rect> out) const override {
+    return snapshot.copyCameraHousings(out);
+  }
+  std::optional<Point> pointerLocation() const override { return os.pointerLocation(); }
+  bool pointerLocatedOnlyWhileHeld() const override { return os.pointerLocatedOnlyWhileHeld(); }
+  void refresh() override {
+    ++refreshes;
+    read();
+  }
+  void setChangeHandler(std::function<void()> changed) override {
+    if (!changed) {
+      os.setChangeHandler(nullptr);
+      return;
+    }
+    os.setChangeHandler([this, changed = std::move(changed)] {
+      read();
+      changed();
+    });
+  }
+  void read() {
+    std::array<Rect, kMaxScreens> frames;
+    std::array<Rect, kMaxScreens> housings;
+    const std::size_t count = os.copyFrames(frames);
+    const std::size_t withHousings = std::min(os.copyCameraHousings(housings), housings.size());
+    snapshot = {};
+    for (std::size_t i = 0; i < count; ++i) {
+      const bool kept = i < frames.size();
+      snapshot.add(kept ? frames[i] : kNullRect, i < withHousings ? housings[i] : kNullRect);
+    }
+  }
+  Screens& os;
+  ScreenSnapshot snapshot;
+  int refreshes = 0;  // asked for by the program, not counting the reported changes
 };
 
 }  // namespace hushpad::fakes

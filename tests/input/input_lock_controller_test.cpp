@@ -324,32 +324,42 @@ void notifyTapDisabled(InputLockController& controller) {
   }
 }
 
-// When the system switches the tap off, it goes straight back on while locked.
-// With Accessibility gone, or a tap that will not go back on, the lock no longer
-// holds: the controller unlocks on the next main-loop pass, once however many
-// notices came, and tells its owner; not if the user unlocked first. Unlocked,
-// or before any tap, the notices change nothing.
+// When the system switches the tap off, it goes straight back on while locked,
+// without the system being asked anything inside the callback. With
+// Accessibility gone, or a tap that will not go back on, the lock no longer
+// holds: the controller finds out and unlocks on the next main-loop pass, once
+// however many notices came, and tells its owner; not if the user unlocked
+// first, nor in a lock begun since. Unlocked, or before any tap, the notices
+// change nothing.
 TEST(ForcedUnlock, FollowsLostAccessibilityOrATapThatStaysOff) {
   struct Case {
-    bool accessibility, tapStaysOff, userUnlocksFirst;
+    bool accessibility, tapStaysOff, userUnlocksFirst, locksAgain;
   };
-  for (const Case c : {Case{true, false, false}, Case{false, false, false}, Case{true, true, false},
-                       Case{false, false, true}}) {
-    SCOPED_TRACE(::testing::Message() << c.accessibility << c.tapStaysOff << c.userUnlocksFirst);
+  for (const Case c : {Case{true, false, false, false}, Case{false, false, false, false},
+                       Case{true, true, false, false}, Case{false, false, true, false},
+                       Case{true, true, true, true}}) {
+    SCOPED_TRACE(::testing::Message() << c.accessibility << c.tapStaysOff << c.userUnlocksFirst
+                                      << c.locksAgain);
     InputRig rig;
     notifyTapDisabled(rig.controller);
     rig.lockNow();
     rig.access.accessibilityTrusted = c.accessibility;
     rig.tap().refuseEnable = c.tapStaysOff;
+    const std::size_t asked = fakes::count(rig.log, "inputAccess");
     notifyTapDisabled(rig.controller);
     notifyTapDisabled(rig.controller);
-    const bool on = c.accessibility;  // put back on only while Accessibility holds
-    EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, on, on, on, on}));
+    EXPECT_EQ(fakes::count(rig.log, "inputAccess"), asked);
+    EXPECT_EQ(rig.tap().enableCalls, (Bools{false, true, true, true, true, true}));
     EXPECT_TRUE(rig.controller.isLocked());
 
     if (c.userUnlocksFirst) rig.controller.unlock();
+    if (c.locksAgain) {  // with the tap and Accessibility back
+      rig.access.accessibilityTrusted = true;
+      rig.tap().refuseEnable = false;
+      rig.lockNow();
+    }
     rig.runPending();
-    const bool holds = c.accessibility && !c.tapStaysOff && !c.userUnlocksFirst;
+    const bool holds = (c.accessibility && !c.tapStaysOff && !c.userUnlocksFirst) || c.locksAgain;
     EXPECT_EQ(rig.controller.isLocked() || rig.tap().enabled, holds);
     EXPECT_EQ(rig.gesturesRestored(), !holds);
     EXPECT_EQ(rig.forcedUnlocks, holds || c.userUnlocksFirst ? 0 : 1);
@@ -400,7 +410,8 @@ TEST_F(Verdicts, OnlyALeftOrRightReleaseNearTheButtonUnlocks) {
 // A button that is out of its window, covered, behind the camera housing or
 // gone while locked is no target. With no mark either, a release in a
 // menu-bar strip unlocks instead; with the mark shown, only the mark does.
-// The screens are asked for each event and cut to the first 32.
+// The screens are cut to the first 32, whether asked for at each event or kept
+// from a reported change.
 TEST(StripFallback, UnlocksOnlyWhileNeitherTheButtonNorTheMarkIsThere) {
   for (const bool markShown : {false, true}) {
     for (int way = 0; way < 4; ++way) {
@@ -423,15 +434,56 @@ TEST(StripFallback, UnlocksOnlyWhileNeitherTheButtonNorTheMarkIsThere) {
       EXPECT_EQ(verdict(kLeftMouseUp, kOnButton), TapVerdict::Unlock);  // the mark, or the strip
     }
   }
-  InputRig rig;
+  for (const bool snapshotScreens : {false, true}) {
+    SCOPED_TRACE(snapshotScreens);
+    InputRig rig(snapshotScreens);
+    rig.refuseMark = true;
+    rig.lockNow();
+    rig.button.reset();
+    rig.frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
+    rig.frames.push_back(kMainScreen);
+    rig.screensChanged();
+    EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, {100, 12}), TapVerdict::Swallow);
+    rig.frames.clear();
+    rig.screensChanged();
+    EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, kOnButton), TapVerdict::Swallow);
+  }
+}
+
+// Where reading the screens allocates (macOS), the event path is answered from
+// the screens as read last: each lock reads them afresh, as does each change
+// the OS reports, and no event reads them. Seen through the strip of a second
+// screen, the only place left to click.
+TEST(ScreensAsRead, AreReadAtEachLockAndEachReportedChangeNeverByAnEvent) {
+  InputRig rig(/*snapshotScreens=*/true);
   rig.refuseMark = true;
+  const Rect second = makeRect(kScreenWidth, 0, 800, 600);
+  const Point inItsStrip{kScreenWidth + 100, kScreenHeight - 588};
+  const auto verdict = [&] { return rig.controller.eventTapCallback(kLeftMouseUp, inItsStrip); };
+  rig.frames.push_back(second);  // not reported
   rig.lockNow();
   rig.button.reset();
-  rig.frames.assign(kMaxScreens, makeRect(-5000, 0, 10, 10));
-  rig.frames.push_back(kMainScreen);
-  EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, {100, 12}), TapVerdict::Swallow);
-  rig.frames.clear();
-  EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, kOnButton), TapVerdict::Swallow);
+  EXPECT_EQ(verdict(), TapVerdict::Unlock);
+  EXPECT_EQ(rig.snapshot.refreshes, 1);
+
+  rig.frames.pop_back();
+  rig.screensChanged();
+  EXPECT_EQ(verdict(), TapVerdict::Swallow);
+  rig.frames.push_back(second);
+  rig.screensChanged();
+  EXPECT_EQ(verdict(), TapVerdict::Unlock);
+  for (EventType type = 0; type < 64; ++type) rig.controller.eventTapCallback(type, inItsStrip);
+  EXPECT_EQ(rig.snapshot.refreshes, 1);
+
+  rig.controller.unlock();
+  rig.button = std::make_shared<fakes::FakeStatusButton>();
+  rig.button->frame = kButtonFrame;
+  rig.controller.statusButton = rig.button;
+  rig.frames.pop_back();  // not reported
+  rig.lockNow();
+  rig.button.reset();
+  EXPECT_EQ(verdict(), TapVerdict::Swallow);
+  EXPECT_EQ(rig.snapshot.refreshes, 2);
 }
 
 // The mark shows where the lock was asked for, with what its owner gives it,

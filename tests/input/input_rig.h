@@ -40,9 +40,13 @@ inline std::vector<Rect> screensSideBySide(int count) {
 inline const PreferenceKey kThreeFingerDrag{"com.apple.AppleMultitouchTrackpad",
                                             "TrackpadThreeFingerDrag", false};
 
-// The null platform under a lone controller.
+// The null platform under a lone controller. With snapshotScreens the
+// controller is given the screens as the macOS layer gives them (read at a
+// refresh or a reported change only); the tests still set up the null
+// platform's frames, as the OS's own.
 struct InputRig : fakes::NullPlatform {
-  InputRig() {
+  explicit InputRig(bool snapshotScreens = false)
+      : screensGiven(snapshotScreens ? static_cast<Screens&>(snapshot) : *this) {
     frames = {kMainScreen};
     button->frame = kButtonFrame;
     put(kThreeFingerDrag.key, preferenceAddress(kThreeFingerDrag), true);
@@ -66,8 +70,10 @@ struct InputRig : fakes::NullPlatform {
   fakes::FakeEventTap& tap() { return *lastTap; }
   int forcedUnlocks = 0;  // the controller gave up the lock by itself
 
+  fakes::SnapshotScreens snapshot{*this};
+  Screens& screensGiven;  // what the controller reads the screens through
   InputLockController controller{
-      inputServices(), PlatformWording{},
+      inputServices(screensGiven), PlatformWording{},
       std::make_unique<TrackpadGestureLock>(
           kGestureBackupDefaultsKey,
           std::vector<PreferenceOverride>{{kThreeFingerDrag, std::int64_t{0}}}, *this, *this,
