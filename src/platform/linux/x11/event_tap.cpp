@@ -29,11 +29,11 @@ GdkWindow* makeTapWindow() {
 }
 
 // Mapped once and then kept mapped, never raised: taking the input back must
-// not map or restack a window over another program's (a locker rebuilds a
-// prompt that something covers). Off screen and input-only, it hides nothing.
-void showForGrab(GdkSeat*, GdkWindow* window, gpointer) {
-  if (!gdk_window_is_visible(window)) gdk_window_show_unraised(window);
-}
+// not restack a window over another program's (a locker rebuilds a prompt
+// that something covers). Off screen and input-only, it hides nothing.
+// Mapping a mapped window does nothing; one unmapped from outside, which GDK
+// may not know yet, is mapped again where it was in the stacking order.
+void showForGrab(GdkSeat*, GdkWindow* window, gpointer) { gdk_window_show_unraised(window); }
 
 void gtkHandlesEvent(GdkEvent* event, gpointer) { gtk_main_do_event(event); }
 
