@@ -47,10 +47,18 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+SUDO=""
+[[ $(id -u) -eq 0 ]] || SUDO="sudo"
 if ((${#missing[@]})); then
-  SUDO=""
-  [[ $(id -u) -eq 0 ]] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The screen locker that the end-to-end tests unlock with a password runs as a
+# system user of its own (no login shell), whose password the tests type.
+if [[ "${1:-}" == "--tests" ]] && ! id -u hushpad-e2e >/dev/null 2>&1; then
+  $SUDO useradd --system --create-home --home-dir /var/lib/hushpad-e2e \
+    --shell /usr/sbin/nologin hushpad-e2e
+  echo 'hushpad-e2e:cat-on-keys' | $SUDO chpasswd
 fi

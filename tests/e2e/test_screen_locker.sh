@@ -7,8 +7,9 @@
 # other program took it within 3 s, or once that program lets it go. A click
 # on the unlock mark unlocks, paused or not. Checked with a stand-in logind
 # on a private system bus, a stand-in GNOME session manager and its one-try
-# locker, `xset s activate`, and xscreensaver itself, run as an unprivileged
-# user. While unlocked the same signs change nothing.
+# locker, `xset s activate`, and xscreensaver itself, run as a user of its
+# own and unlocked with its password. While unlocked the same signs change
+# nothing.
 source "$(dirname "$0")/lib.sh"
 
 # Let go, showing "locked" still, with the settings off and the power keys held.
@@ -116,12 +117,13 @@ read -r x y w h < <(window_geometry "$(mark_window)")
 xdotool mousemove "$((x + w / 2))" "$((y + h / 2))" click 1
 wait_for 10 "the icon to read unlocked" icon_title_is "Hushpad unlocked"
 
-step "5. xscreensaver, run as an unprivileged user, locks the screen; when it is gone, Hushpad holds the input again"
+step "5. xscreensaver, run as a user of its own, locks the screen over a paused Hushpad; its password unlocks it and Hushpad holds the input again"
+id -u hushpad-e2e >/dev/null 2>&1 || fail "no user hushpad-e2e: run scripts/setup-debian.sh --tests"
 saver_home=$work/saver-home
 mkdir -p "$saver_home"
-chown nobody: "$saver_home"
-as_nobody() {
-  setpriv --reuid=nobody --regid=nogroup --clear-groups \
+chown hushpad-e2e: "$saver_home"
+as_saver_user() {
+  setpriv --reuid=hushpad-e2e --regid=hushpad-e2e --clear-groups \
     env -i DISPLAY="$DISPLAY" HOME="$saver_home" PATH=/usr/bin:/bin "$@"
 }
 # Ends a process and every process below it.
@@ -134,27 +136,46 @@ kill_tree() {
 # raises one over xscreensaver's while it waits.
 xev -root -event substructure >"$work/root.log" 2>&1 &
 helpers+=($!)
-as_nobody xscreensaver -no-splash >"$work/xscreensaver.log" 2>&1 &
+as_saver_user xscreensaver -no-splash -verbose >"$work/xscreensaver.log" 2>&1 &
 saver_pid=$!
 helpers+=($!)
-wait_for 15 "xscreensaver to answer" as_nobody xscreensaver-command -time
-screen_locked() { as_nobody xscreensaver-command -time 2>/dev/null | grep -q 'screen locked'; }
+wait_for 15 "xscreensaver to answer" as_saver_user xscreensaver-command -time
+screen_locked() { as_saver_user xscreensaver-command -time 2>/dev/null | grep -q 'screen locked'; }
 lock_and_watch
-as_nobody xscreensaver-command -lock >/dev/null
+as_saver_user xscreensaver-command -lock >/dev/null
 wait_for 20 "xscreensaver to lock the screen" screen_locked
 icon_title_is "Hushpad locked" && all_switched_off || fail "the lock did not outlast xscreensaver's"
 wait_for 10 "the root window's watcher to see Hushpad's windows" grep -q MapNotify "$work/root.log"
 hushpad_windows=$(xdotool search --name '^Hushpad (input lock|is locked)' | while read -r id; do
   printf 'window 0x%x,|' "$id"; done)
 root_seen=$(wc -l <"$work/root.log")
-sleep 5  # the grace, then Hushpad's once-a-second tries to take the input back, watched
+# A key wakes the password prompt (XTEST reaches whoever holds the input);
+# Shift, pressed until it shows, types nothing into it.
+prompt_shown() {
+  xdotool key shift
+  grep -q 'xscreensaver-auth: .*re-creating window' "$work/xscreensaver.log"
+}
+wait_for 20 "xscreensaver's password prompt" prompt_shown
+sleep 4  # Hushpad's once-a-second tries to take the input back, watched
+rebuilt=$(grep -c 'xscreensaver-auth: .*re-creating window: occluded' "$work/xscreensaver.log" || true)
 restacked=$(tail -n "+$((root_seen + 1))" "$work/root.log" | grep -c -E "${hushpad_windows%|}" || true)
-echo "   Hushpad's windows mapped or restacked while xscreensaver held the input: $restacked"
+echo "   while xscreensaver held the input: $restacked of Hushpad's windows mapped or restacked," \
+  "xscreensaver's prompt rebuilt $rebuilt times"
 ((restacked == 0)) || fail "Hushpad restacked its windows over xscreensaver's"
-kill_tree "$saver_pid"  # xscreensaver and the helpers that hold its windows and grab
-gone=$(now_ms)
-wait_for 10 "Hushpad to hold the input again once xscreensaver is gone" holds_input
-echo "   held again $(($(now_ms) - gone)) ms after xscreensaver went"
+((rebuilt == 0)) || fail "xscreensaver rebuilt its prompt $rebuilt times while Hushpad waited"
+xdotool type --delay 30 'cat-on-keys'
+xdotool key Return
+wait_for 10 "the password to unlock xscreensaver" grep -q 'xscreensaver: .*ungrabbing keyboard' \
+  "$work/xscreensaver.log"
+unlocked=$(now_ms)
+# xscreensaver holds the input until its screen has faded back in (3 s here).
+wait_for 10 "xscreensaver to fade the screen back in" grep -q 'unfading done' "$work/xscreensaver.log"
+faded=$(now_ms)
+wait_for 3 "Hushpad to hold the input again within 3 s of xscreensaver letting go" holds_input
+echo "   held again $(($(now_ms) - unlocked)) ms after xscreensaver's unlock," \
+  "$(($(now_ms) - faded)) ms after its fade-in ended"
+icon_title_is "Hushpad locked" && all_switched_off || fail "the lock did not outlast xscreensaver's"
+kill_tree "$saver_pid"  # xscreensaver and its helpers
 unlock
 
 step "6. nothing typed while locked reached the client"
