@@ -6,6 +6,7 @@
 
 #include <gtk-layer-shell/gtk-layer-shell.h>
 #include <gtk/gtk.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "platform/linux/screens.h"
 #include "platform/linux/sni/status_notifier_item.h"
 #include "platform/linux/user_defaults.h"
+#include "platform/linux/watchdog.h"
 #include "platform/linux/wayland/compositor.h"
 #include "platform/linux/wayland/instance.h"
 #include "platform/linux/wayland/kwin_touchpads.h"
@@ -115,7 +117,7 @@ DesktopStatusBar::MakeNotifierItem notifierItems() {
   };
 }
 
-int runOnX11(const CommandLineOptions& options) {
+int runOnX11(const CommandLineOptions& options, const RestartCommand& restart) {
   GdkDisplay* gdkDisplay = gdk_display_get_default();
   // A second Hushpad would restore the first one's backup at launch and fight
   // it for the tray: it leaves before touching anything.
@@ -139,7 +141,7 @@ int runOnX11(const CommandLineOptions& options) {
       },
       options.xembedIcon ? nullptr : notifierItems());
   const auto deliver = [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); };
-  GrabEventTapFactory eventTaps(screens, deliver);
+  GrabEventTapFactory eventTaps(screens, deliver, &restart);
   // An XWayland grab holds no Wayland client: refused as a Wayland session is.
   X11InputAccess privacy(
       isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY")) ||
@@ -151,7 +153,7 @@ int runOnX11(const CommandLineOptions& options) {
   return run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, &keyboard});
 }
 
-int runOnWayland() {
+int runOnWayland(const RestartCommand& restart) {
   if (!claimWaylandDisplay()) {
     std::fputs("Hushpad is already running on this Wayland display.\n", stderr);
     return EXIT_SUCCESS;
@@ -159,7 +161,7 @@ int runOnWayland() {
   GdkDisplay* gdkDisplay = gdk_display_get_default();
   SharedServices shared;
   MonitorScreens monitors(gdkDisplay);
-  WaylandOverlay overlay(gdkDisplay, monitors);
+  WaylandOverlay overlay(gdkDisplay, monitors, &restart);
   OverlayScreens screens(monitors, overlay);
   // There is no XEmbed on Wayland: the item shows where a panel hosts
   // StatusNotifierItems, and only there.
@@ -169,7 +171,8 @@ int runOnWayland() {
   const auto deliver = [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); };
   OverlayEventTapFactory eventTaps(overlay, deliver);
   LayerShellInputAccess privacy(gtk_layer_is_supported());
-  LogindSession session(nullptr);
+  // The cover itself tells when another program took the input from it.
+  LogindSession session(&overlay);
   CoverUnlockMark unlockMark(overlay, monitors);
   // KWin's own touchpad settings beside GSettings' (which GNOME reads).
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
@@ -191,6 +194,9 @@ int runOnWayland() {
 
 int main(int argc, char** argv) {
   using namespace hushpad::linux;
+  // As started, before anything changes the arguments or the environment: a
+  // Hushpad killed for a stall is started again this way.
+  const RestartCommand restart(argc, argv, environ);
   // Nothing here draws with OpenGL; probing it for visuals would load a GL
   // driver and triple the memory in use. A GDK_GL set by the user still counts.
   g_setenv("GDK_GL", "disable", FALSE);
@@ -207,5 +213,5 @@ int main(int argc, char** argv) {
                stderr);
     return EXIT_FAILURE;
   }
-  return wayland ? runOnWayland() : runOnX11(options);
+  return wayland ? runOnWayland(restart) : runOnX11(options, restart);
 }

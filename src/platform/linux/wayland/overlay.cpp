@@ -15,6 +15,9 @@ namespace {
 constexpr gint64 kCoverDeadlineUs = 2 * G_USEC_PER_SEC;
 // How long after that the pointer may take to show where it is.
 constexpr gint64 kPointerDeadlineUs = G_USEC_PER_SEC / 2;
+// The keyboard moving between the cover's own surfaces leaves one before it
+// enters the next: only a keyboard gone for this long has gone elsewhere.
+constexpr guint kLossConfirmMs = 100;
 
 constexpr auto kCoverEvents = static_cast<GdkEventMask>(
     GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
@@ -32,8 +35,9 @@ PixelRect monitorRect(GdkMonitor* monitor) {
 
 }  // namespace
 
-WaylandOverlay::WaylandOverlay(GdkDisplay* display, const MonitorScreens& screens)
-    : display_(display), screens_(screens) {
+WaylandOverlay::WaylandOverlay(GdkDisplay* display, const MonitorScreens& screens,
+                               const RestartCommand* restart)
+    : display_(display), screens_(screens), watchdog_(restart) {
   g_signal_connect(display_, "monitor-added", G_CALLBACK(monitorAdded), this);
   g_signal_connect(display_, "monitor-removed", G_CALLBACK(monitorRemoved), this);
   if (GDK_IS_WAYLAND_DISPLAY(display_)) {
@@ -70,14 +74,19 @@ void WaylandOverlay::setClient(EventTapClient* client, OverlayReleaseHandler rel
 // Not again from inside its own wait (a click that came meanwhile): the
 // cover being put up is the one.
 bool WaylandOverlay::cover() {
-  if (active_) return !covering_;
-  active_ = true;
-  focused_ = false;
-  pointer_.reset();
+  if (active_) {
+    if (covering_) return false;
+    checkHold();
+    return held_;
+  }
+  putUp();
+  if (listener_ != nullptr) {
+    // A retake: the cover says when it holds the input.
+    checkHold();
+    return held_;
+  }
   covering_ = true;
-  const unsigned generation = ++generation_;
-  const int monitors = gdk_display_get_n_monitors(display_);
-  for (int i = 0; i < monitors; ++i) addSurface(gdk_display_get_monitor(display_, i));
+  const unsigned generation = generation_;
   const guint waker = g_timeout_add(20, wake, nullptr);
   const gint64 start = g_get_monotonic_time();
   gint64 readyAt = 0;
@@ -97,7 +106,18 @@ bool WaylandOverlay::cover() {
   const bool held = covering_ && ready();
   covering_ = false;
   if (!held) uncover();
+  held_ = held;
   return held;
+}
+
+void WaylandOverlay::putUp() {
+  active_ = true;
+  held_ = false;
+  pointer_.reset();
+  ++generation_;
+  const int monitors = gdk_display_get_n_monitors(display_);
+  for (int i = 0; i < monitors; ++i) addSurface(gdk_display_get_monitor(display_, i));
+  watchdog_.arm();
 }
 
 // Every output's surface has its output's size from the compositor (GDK's
@@ -105,13 +125,73 @@ bool WaylandOverlay::cover() {
 // the keyboard. A seat with no keyboard has no keyboard focus to give: the
 // keyboard mode still takes any keyboard plugged in later.
 bool WaylandOverlay::ready() const {
-  const bool keyboard = (gdk_seat_get_capabilities(gdk_display_get_default_seat(display_)) &
-                         GDK_SEAT_CAPABILITY_KEYBOARD) != 0;
-  if (surfaces_.empty() || (keyboard && !focused_)) return false;
+  if (surfaces_.empty() || !keyboardHeld()) return false;
   for (const Surface& surface : surfaces_) {
     if (!surface.mapped || !surface.placed) return false;
   }
   return true;
+}
+
+// A surface of the cover has the keyboard, and the compositor has not given
+// its own shortcuts back (an inhibitor it never answered counts as held: not
+// every compositor says).
+bool WaylandOverlay::keyboardHeld() const {
+  const bool keyboard = (gdk_seat_get_capabilities(gdk_display_get_default_seat(display_)) &
+                         GDK_SEAT_CAPABILITY_KEYBOARD) != 0;
+  if (!keyboard) return true;
+  for (const Surface& surface : surfaces_) {
+    if (surface.focused) return surface.shortcuts != Shortcuts::GivenBack;
+  }
+  return false;
+}
+
+// Holding the input, the cover waits a moment before it calls a keyboard gone
+// elsewhere; not holding it (put up again while another program has it), it
+// says as soon as it does.
+void WaylandOverlay::checkHold() {
+  if (!active_ || covering_) return;
+  if (ready()) {
+    if (lossCheck_ != 0) g_source_remove(lossCheck_);
+    lossCheck_ = 0;
+    if (held_) return;
+    held_ = true;
+    if (listener_ != nullptr) listener_->inputMayBeFree();
+    return;
+  }
+  if (held_ && !keyboardHeld() && lossCheck_ == 0) {
+    lossCheck_ = g_timeout_add(kLossConfirmMs, confirmLoss, this);
+  }
+}
+
+gboolean WaylandOverlay::confirmLoss(gpointer self) {
+  auto* overlay = static_cast<WaylandOverlay*>(self);
+  overlay->lossCheck_ = 0;
+  if (!overlay->active_ || !overlay->held_ || overlay->keyboardHeld()) return G_SOURCE_REMOVE;
+  overlay->held_ = false;
+  if (overlay->listener_ != nullptr) overlay->listener_->inputWantedElsewhere();
+  return G_SOURCE_REMOVE;
+}
+
+// An output plugged in while the cover is up has its surface at once; one the
+// compositor has not placed in time leaves a hole, as one it closes does.
+gboolean WaylandOverlay::placeDeadline(gpointer self) {
+  auto* overlay = static_cast<WaylandOverlay*>(self);
+  overlay->placeCheck_ = 0;
+  if (!overlay->active_) return G_SOURCE_REMOVE;
+  for (const Surface& surface : overlay->surfaces_) {
+    if (!surface.mapped || !surface.placed) {
+      overlay->breakCover();
+      break;
+    }
+  }
+  return G_SOURCE_REMOVE;
+}
+
+void WaylandOverlay::stopTimers() {
+  if (lossCheck_ != 0) g_source_remove(lossCheck_);
+  if (placeCheck_ != 0) g_source_remove(placeCheck_);
+  lossCheck_ = 0;
+  placeCheck_ = 0;
 }
 
 // The unlock mark stays for when the cover is put up again (after a pause):
@@ -119,11 +199,13 @@ bool WaylandOverlay::ready() const {
 void WaylandOverlay::uncover() {
   active_ = false;
   covering_ = false;
+  held_ = false;
+  stopTimers();
   std::vector<Surface> surfaces = std::move(surfaces_);
   surfaces_.clear();
   for (const Surface& surface : surfaces) dropSurface(surface);
-  focused_ = false;
   pointer_.reset();
+  watchdog_.disarm();
 }
 
 void WaylandOverlay::addSurface(GdkMonitor* monitor) {
@@ -169,6 +251,28 @@ void WaylandOverlay::holdShortcuts(Surface& surface) {
   surface.inhibitor = zwp_keyboard_shortcuts_inhibit_manager_v1_inhibit_shortcuts(
       shortcuts_, gdk_wayland_window_get_wl_surface(window),
       gdk_wayland_seat_get_wl_seat(gdk_display_get_default_seat(display_)));
+  static const zwp_keyboard_shortcuts_inhibitor_v1_listener listener{shortcutsHeld,
+                                                                     shortcutsGivenBack};
+  zwp_keyboard_shortcuts_inhibitor_v1_add_listener(surface.inhibitor, &listener, this);
+}
+
+void WaylandOverlay::shortcutsHeld(void* self, zwp_keyboard_shortcuts_inhibitor_v1* inhibitor) {
+  auto* overlay = static_cast<WaylandOverlay*>(self);
+  for (Surface& surface : overlay->surfaces_) {
+    if (surface.inhibitor == inhibitor) surface.shortcuts = Shortcuts::Held;
+  }
+  overlay->checkHold();
+}
+
+// The compositor's shortcuts work again (the user's escape binding, or the
+// compositor's own choice): keys now reach another program.
+void WaylandOverlay::shortcutsGivenBack(void* self,
+                                        zwp_keyboard_shortcuts_inhibitor_v1* inhibitor) {
+  auto* overlay = static_cast<WaylandOverlay*>(self);
+  for (Surface& surface : overlay->surfaces_) {
+    if (surface.inhibitor == inhibitor) surface.shortcuts = Shortcuts::GivenBack;
+  }
+  overlay->checkHold();
 }
 
 void WaylandOverlay::dropSurface(const Surface& surface) {
@@ -185,17 +289,21 @@ gboolean WaylandOverlay::onEvent(GtkWidget* window, GdkEvent* event, gpointer se
     case GDK_MAP:
       surface->mapped = true;
       overlay->holdShortcuts(*surface);
+      overlay->checkHold();
       return FALSE;
     case GDK_UNMAP:
       surface->mapped = false;
+      overlay->checkHold();
       return FALSE;
     case GDK_FOCUS_CHANGE:
-      if (event->focus_change.in) overlay->focused_ = true;
+      surface->focused = event->focus_change.in != 0;
+      overlay->checkHold();
       return FALSE;
     case GDK_CONFIGURE: {
       const PixelRect output = monitorRect(surface->monitor);
       surface->placed = event->configure.width == static_cast<int>(output.width) &&
                         event->configure.height == static_cast<int>(output.height);
+      overlay->checkHold();
       return FALSE;
     }
     case GDK_EXPOSE:
@@ -281,7 +389,11 @@ void WaylandOverlay::breakCover() {
 
 void WaylandOverlay::monitorAdded(GdkDisplay*, GdkMonitor* monitor, gpointer self) {
   auto* overlay = static_cast<WaylandOverlay*>(self);
-  if (overlay->active_) overlay->addSurface(monitor);
+  if (!overlay->active_) return;
+  overlay->addSurface(monitor);
+  if (overlay->placeCheck_ != 0) g_source_remove(overlay->placeCheck_);
+  overlay->placeCheck_ =
+      g_timeout_add(static_cast<guint>(kCoverDeadlineUs / 1000), placeDeadline, overlay);
 }
 
 void WaylandOverlay::monitorRemoved(GdkDisplay*, GdkMonitor* monitor, gpointer self) {
@@ -293,7 +405,11 @@ void WaylandOverlay::monitorRemoved(GdkDisplay*, GdkMonitor* monitor, gpointer s
     overlay->dropSurface(surface);
     // With no output left the compositor puts the windows somewhere no cover
     // is: the lock ends rather than show "locked" over free input.
-    if (overlay->surfaces_.empty() && overlay->active_) overlay->breakCover();
+    if (overlay->surfaces_.empty() && overlay->active_) {
+      overlay->breakCover();
+    } else {
+      overlay->checkHold();
+    }
     return;
   }
 }
@@ -318,6 +434,8 @@ OverlayEventTap::~OverlayEventTap() {
 }
 
 // A cover the compositor broke is not put up again: the lock ends instead.
+// A cover left up for a retake keeps its client: what reaches it meanwhile
+// (a click on the mark) still counts.
 bool OverlayEventTap::setEnabled(bool enabled) {
   if (!enabled) {
     overlay_.uncover();
@@ -328,7 +446,7 @@ bool OverlayEventTap::setEnabled(bool enabled) {
   if (overlay_.broken()) return false;
   overlay_.setClient(&client_, releases_);
   const bool held = overlay_.cover();
-  if (!held) overlay_.setClient(nullptr, nullptr);
+  if (!held && !overlay_.covered()) overlay_.setClient(nullptr, nullptr);
   return held;
 }
 

@@ -5,6 +5,12 @@
 // compositor to keep its own shortcuts for the time. Whatever reaches those
 // surfaces goes through the tap's client like X11's grabbed events; the
 // pointer moves freely over them. The unlock mark is drawn on them too.
+//
+// The overlay also tells whether it holds the input, as the display server's
+// signs do on X11: the keyboard leaving every surface of the cover, or the
+// compositor's shortcuts coming back (the inhibitor going inactive), is
+// another program taking the input; the cover coming to hold it again (a
+// session lock ended, say) is the input being free again.
 // Main thread only; the entry point owns the overlay.
 
 #include <gtk/gtk.h>
@@ -16,8 +22,10 @@
 
 #include "platform/event_tap.h"
 #include "platform/linux/image.h"
+#include "platform/linux/login_session.h"
 #include "platform/linux/screens.h"
 #include "platform/linux/tap_events.h"
+#include "platform/linux/watchdog.h"
 #include "platform/privacy.h"
 #include "platform/unlock_mark.h"
 
@@ -30,10 +38,12 @@ namespace hushpad::linux {
 // Receives a button release that the client judged an unlocking click.
 using OverlayReleaseHandler = std::function<void(MouseEventType type)>;
 
-class WaylandOverlay {
+class WaylandOverlay final : public DisplayLockerSigns {
  public:
-  WaylandOverlay(GdkDisplay* display, const MonitorScreens& screens);
-  ~WaylandOverlay();
+  // restart (nullable) starts Hushpad afresh after a stall.
+  WaylandOverlay(GdkDisplay* display, const MonitorScreens& screens,
+                 const RestartCommand* restart);
+  ~WaylandOverlay() override;
   WaylandOverlay(const WaylandOverlay&) = delete;
   WaylandOverlay& operator=(const WaylandOverlay&) = delete;
 
@@ -41,6 +51,11 @@ class WaylandOverlay {
   // is mapped and one has the keyboard, and for the pointer to show where it
   // is; false (and nothing covered) when that does not come in time or the
   // cover is lifted meanwhile.
+  // Taking the input back during a lock that held it (watch() was given a
+  // listener) never waits: the cover is put up, or left up, and the answer is
+  // whether it holds the input now; once it comes to hold it, the listener
+  // hears that the input may be free. While another program keeps the input
+  // (a session lock), each try costs nothing.
   bool cover();
   void uncover();
   bool covered() const { return active_; }
@@ -61,13 +76,19 @@ class WaylandOverlay {
   void hideMark();
   std::optional<PixelRect> mark() const { return mark_; }
 
+  // Starts telling listener whether the cover holds the input, or stops.
+  void watch(ScreenLockerListener* listener) override { listener_ = listener; }
+
  private:
+  enum class Shortcuts { Asked, Held, GivenBack };
   struct Surface {
     GtkWidget* window;
     GdkMonitor* monitor;
     bool mapped = false;
     bool placed = false;  // the compositor gave it its output's size
+    bool focused = false;
     zwp_keyboard_shortcuts_inhibitor_v1* inhibitor = nullptr;
+    Shortcuts shortcuts = Shortcuts::Asked;
   };
   static gboolean onEvent(GtkWidget* window, GdkEvent* event, gpointer self);
   static gboolean onDraw(GtkWidget* window, cairo_t* cr, gpointer self);
@@ -82,14 +103,28 @@ class WaylandOverlay {
   void breakCover();
   static void global(void* self, wl_registry* registry, uint32_t name, const char* interface,
                      uint32_t version);
+  static void shortcutsHeld(void* self, zwp_keyboard_shortcuts_inhibitor_v1* inhibitor);
+  static void shortcutsGivenBack(void* self, zwp_keyboard_shortcuts_inhibitor_v1* inhibitor);
+  static gboolean confirmLoss(gpointer self);
+  static gboolean placeDeadline(gpointer self);
   bool ready() const;
+  bool keyboardHeld() const;
+  // Looks again whether the cover holds the input, after any change to it.
+  void checkHold();
+  void putUp();
+  void stopTimers();
 
   GdkDisplay* display_;
   const MonitorScreens& screens_;
   std::vector<Surface> surfaces_;
-  bool focused_ = false;
   bool active_ = false;    // up, or being put up, until uncovered
   bool covering_ = false;  // waiting in cover()
+  bool held_ = false;      // up and holding the input, as far as it knows
+  ScreenLockerListener* listener_ = nullptr;
+  guint lossCheck_ = 0;
+  guint placeCheck_ = 0;
+  // Armed while the cover is up: a stalled main loop never keeps the input.
+  StallWatchdog watchdog_;
   unsigned generation_ = 0;
   bool broken_ = false;
   wl_registry* registry_ = nullptr;

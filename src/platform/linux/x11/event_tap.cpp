@@ -40,8 +40,12 @@ void gtkHandlesEvent(GdkEvent* event, gpointer) { gtk_main_do_event(event); }
 }  // namespace
 
 GrabEventTap::GrabEventTap(EventTapClient& client, const MonitorScreens& screens,
-                           ReleaseHandler releases)
-    : client_(client), screens_(screens), releases_(std::move(releases)), window_(makeTapWindow()) {
+                           ReleaseHandler releases, const RestartCommand* restart)
+    : client_(client),
+      screens_(screens),
+      releases_(std::move(releases)),
+      window_(makeTapWindow()),
+      watchdog_(restart) {
   // GTK does not deliver events of a window without a widget: look at every
   // event first and leave the others to GTK.
   gdk_event_handler_set(dispatchEvent, this, nullptr);
@@ -111,11 +115,12 @@ void GrabEventTap::grabBroken() {
   client_.eventTapCallback(kEventTapDisabledByUserInput, lastLocation_);
 }
 
-GrabEventTapFactory::GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases)
-    : screens_(screens), releases_(std::move(releases)) {}
+GrabEventTapFactory::GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases,
+                                         const RestartCommand* restart)
+    : screens_(screens), releases_(std::move(releases)), restart_(restart) {}
 
 TapCreation GrabEventTapFactory::createTap(std::uint64_t, EventTapClient& client) {
-  return {std::make_unique<GrabEventTap>(client, screens_, releases_)};
+  return {std::make_unique<GrabEventTap>(client, screens_, releases_, restart_)};
 }
 
 }  // namespace hushpad::linux

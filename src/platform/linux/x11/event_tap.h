@@ -26,7 +26,9 @@ using ReleaseHandler = std::function<void(MouseEventType type)>;
 
 class GrabEventTap final : public EventTap {
  public:
-  GrabEventTap(EventTapClient& client, const MonitorScreens& screens, ReleaseHandler releases);
+  // restart (nullable) starts Hushpad afresh after a stall.
+  GrabEventTap(EventTapClient& client, const MonitorScreens& screens, ReleaseHandler releases,
+               const RestartCommand* restart);
   ~GrabEventTap() override;
   GrabEventTap(const GrabEventTap&) = delete;
   GrabEventTap& operator=(const GrabEventTap&) = delete;
@@ -50,8 +52,10 @@ class GrabEventTap final : public EventTap {
 
 class GrabEventTapFactory final : public EventTapFactory {
  public:
-  // releases receives the unlocking clicks while the input is held.
-  GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases);
+  // releases receives the unlocking clicks while the input is held; restart
+  // (nullable) starts Hushpad afresh after a stall.
+  GrabEventTapFactory(const MonitorScreens& screens, ReleaseHandler releases,
+                      const RestartCommand* restart);
 
   // The mask is not needed: a grab takes all input.
   [[nodiscard]] TapCreation createTap(std::uint64_t mask, EventTapClient& client) override;
@@ -59,6 +63,7 @@ class GrabEventTapFactory final : public EventTapFactory {
  private:
   const MonitorScreens& screens_;
   ReleaseHandler releases_;
+  const RestartCommand* restart_;
 };
 
 }  // namespace hushpad::linux
