@@ -30,19 +30,27 @@ InputLockController::InputLockController(
 InputLockController::~InputLockController() { services_.screens.setChangeHandler(nullptr); }
 
 void InputLockController::screensChanged() {
-  if (!isLocked_ || !unlockMarkFrame_) return;
+  if (!isLocked_) return;
+  if (unlockMarkFrame_ && reachableMark(currentScreens())) return;
+  const std::optional<Rect> old = unlockMarkFrame_ ? unlockMarkFrame_ : markToShowAgain_;
+  if (old) placeMarkAgain(*old);
+}
+
+// Where the pointer is, else where the mark was: the nearest screen takes it.
+// A mark the OS will not show for now (Wayland's cover is down during a pause)
+// is shown once the input is held again.
+void InputLockController::placeMarkAgain(Rect old) {
   const std::span<const Rect> screens = currentScreens();
-  if (reachableMark(screens)) return;
-  // Where the pointer is, else where the mark was: the nearest screen takes it.
-  const Rect old = *unlockMarkFrame_;
   const Point oldCentre{old.origin.x + old.size.width / 2, old.origin.y + old.size.height / 2};
   const std::optional<Rect> place =
       unlockMarkPlace(reachableButtonFrame(screens), buttonFrame(),
                       services_.screens.pointerLocation().value_or(oldCentre), screens);
   if (!place) return;  // no screen at all: nothing to show it on
-  services_.unlockMark.hide();
+  if (unlockMarkFrame_) services_.unlockMark.hide();
   unlockMarkFrame_.reset();
   showUnlockMark(*place);
+  markToShowAgain_.reset();
+  if (!unlockMarkFrame_) markToShowAgain_ = place;
 }
 
 void InputLockController::lock(std::optional<Point> lockPoint) {
@@ -77,6 +85,7 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
   isLocked_ = true;
   ++lockNumber_;
   graceBudgetSpent_ = false;
+  markToShowAgain_.reset();
   gestureLock_->lock();
   if (services_.keyboard != nullptr) keyboardAtLock_ = services_.keyboard->read();
   const unsigned lockNumber = lockNumber_;
@@ -158,6 +167,7 @@ void InputLockController::unlock(bool mayAsk) {
   if (eventTap_) static_cast<void>(eventTap_->setEnabled(false));  // as in rollBackLock()
   if (unlockMarkFrame_) services_.unlockMark.hide();
   unlockMarkFrame_.reset();
+  markToShowAgain_.reset();
   // What a wipe or a cat toggled (Caps Lock, sticky keys...) goes back as it was.
   if (keyboardAtLock_ && services_.keyboard != nullptr) services_.keyboard->apply(*keyboardAtLock_);
   keyboardAtLock_.reset();
@@ -247,6 +257,7 @@ bool InputLockController::tryToResume() {
   if (!eventTap_->setEnabled(true)) return false;
   paused_ = false;
   services_.unlockMark.keepOnTop(true);
+  if (markToShowAgain_) placeMarkAgain(*markToShowAgain_);
   return true;
 }
 

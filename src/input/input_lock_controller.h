@@ -99,7 +99,8 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   bool isPaused() const { return paused_; }
   // The screens changed: an unlock mark that no screen holds any more (its
   // monitor unplugged) is shown again where the pointer is, or on the nearest
-  // screen, so that there is always something to click.
+  // screen, so that there is always something to click; if it cannot be shown
+  // while paused, then once the input is held again.
   void screensChanged();
   // The alert for a tap refused by the system's privacy rules.
   void showPermissionsAlert() { showLockRefusedAlert(TapRefusal::Privacy); }
@@ -147,6 +148,8 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   // on a screen (a monitor unplugged while locked may take it away).
   std::optional<Rect> reachableMark(std::span<const Rect> screens) const noexcept;
   void showUnlockMark(Rect place);
+  // Shows the mark again on a screen, the one that was at old having gone.
+  void placeMarkAgain(Rect old);
   // The status button's frame, when it has one.
   std::optional<Rect> buttonFrame() const noexcept;
   // The status button as the user can click it: its frame, when it is shown,
@@ -166,6 +169,9 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   // Stays where it was shown until the unlock: the place the user saw is
   // the place that unlocks.
   std::optional<Rect> unlockMarkFrame_;
+  // A mark that had to move while the OS would not show it (during a pause):
+  // it is shown once the input is held again.
+  std::optional<Rect> markToShowAgain_;
   // Scratch space of the event path, kept so that no event pays for clearing it.
   mutable std::array<Rect, kMaxScreens> frameBuffer_;
   mutable std::array<Rect, kMaxScreens> housingBuffer_;

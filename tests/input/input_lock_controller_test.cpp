@@ -621,6 +621,60 @@ TEST(UnlockMark, ComesBackOnAScreenWhenItsOwnIsUnplugged) {
   EXPECT_EQ(rig.mark, std::nullopt);
 }
 
+// Wayland's mark is drawn on the cover, which is down during a pause and
+// refuses it then. A mark whose screen goes away during a pause is not lost:
+// it comes back, where the pointer is then, once the input is held again; a
+// mark still on a screen is left alone; an unlock meanwhile shows nothing.
+TEST(UnlockMark, MovedDuringAPauseByACoverThatIsDownComesBackWithTheInput) {
+  struct Case {
+    const char* what;
+    bool unplugMarksScreen;
+    bool unlockDuringPause;
+    std::optional<Rect> markAfterResume;
+  };
+  const Rect second = makeRect(kScreenWidth, 0, 800, 600);
+  const Rect onSecond = makeRect(kScreenWidth + 488, 288, 24, 24);
+  const Case cases[] = {
+      {"its screen unplugged", true, false, makeRect(388, 288, 24, 24)},
+      {"another change, the mark's screen still there", false, false, onSecond},
+      {"unlocked during the pause", true, true, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    InputRig rig;
+    rig.button->inWindow = false;
+    rig.frames.push_back(second);
+    // The cover: up while the tap is on, and the mark refused while it is down.
+    rig.whileEnabling = [&rig] { rig.refuseMark = false; };
+    rig.controller.lock(Point{kScreenWidth + 500, 300});
+    ASSERT_EQ(rig.mark, onSecond);
+
+    rig.controller.inputWantedElsewhere();
+    rig.refuseMark = true;  // the cover is down
+    rig.tap().refuseEnable = true;  // and another program holds the input
+    if (c.unplugMarksScreen) {
+      rig.frames.pop_back();
+      rig.mark.reset();  // the cover's surface went with its output
+    }
+    rig.pointer = Point{400, 300};
+    rig.screensChanged();
+    if (c.unlockDuringPause) rig.controller.unlock();
+    for (int second = 0; second < 5; ++second) rig.aSecondPasses();
+    EXPECT_EQ(rig.controller.isPaused(), !c.unlockDuringPause);
+
+    rig.tap().refuseEnable = false;  // the other program let go
+    rig.controller.inputMayBeFree();
+    EXPECT_FALSE(rig.controller.isPaused());
+    EXPECT_EQ(rig.mark, c.markAfterResume);
+    EXPECT_EQ(rig.controller.unlockMarkFrame(), c.markAfterResume);
+    if (c.markAfterResume) {
+      const Rect& m = *c.markAfterResume;
+      const Point centre{m.origin.x + 12, kScreenHeight - (m.origin.y + 12)};
+      EXPECT_EQ(rig.controller.eventTapCallback(kLeftMouseUp, centre), TapVerdict::Unlock);
+    }
+  }
+}
+
 // Where the OS shows the pointer only to the program holding the input, a lock
 // with no place to go by goes ahead, and the mark goes where the pointer is
 // once held; with the pointer still unknown then, the lock is given up. A
