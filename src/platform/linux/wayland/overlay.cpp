@@ -127,7 +127,7 @@ void WaylandOverlay::putUp() {
 bool WaylandOverlay::ready() const {
   if (surfaces_.empty() || !keyboardHeld()) return false;
   for (const Surface& surface : surfaces_) {
-    if (!surface.mapped || !surface.placed) return false;
+    if (!surface.mapped || !surface.placed()) return false;
   }
   return true;
 }
@@ -179,7 +179,7 @@ gboolean WaylandOverlay::placeDeadline(gpointer self) {
   overlay->placeCheck_ = 0;
   if (!overlay->active_) return G_SOURCE_REMOVE;
   for (const Surface& surface : overlay->surfaces_) {
-    if (!surface.mapped || !surface.placed) {
+    if (!surface.mapped || !surface.placed()) {
       overlay->breakCover();
       break;
     }
@@ -231,7 +231,18 @@ void WaylandOverlay::addSurface(GdkMonitor* monitor) {
   g_signal_connect(window, "draw", G_CALLBACK(onDraw), this);
   g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), this);
   surfaces_.push_back(Surface{window, monitor});
+  g_signal_connect(monitor, "notify::geometry", G_CALLBACK(monitorResized), this);
   gtk_widget_show(window);
+}
+
+bool WaylandOverlay::Surface::placed() const {
+  const PixelRect output = monitorRect(monitor);
+  return output.width > 0 && width == static_cast<int>(output.width) &&
+         height == static_cast<int>(output.height);
+}
+
+void WaylandOverlay::monitorResized(GdkMonitor*, GParamSpec*, gpointer self) {
+  static_cast<WaylandOverlay*>(self)->checkHold();
 }
 
 WaylandOverlay::Surface* WaylandOverlay::surfaceOf(GtkWidget* window) {
@@ -278,6 +289,7 @@ void WaylandOverlay::shortcutsGivenBack(void* self,
 void WaylandOverlay::dropSurface(const Surface& surface) {
   if (surface.inhibitor != nullptr) zwp_keyboard_shortcuts_inhibitor_v1_destroy(surface.inhibitor);
   g_signal_handlers_disconnect_by_data(surface.window, this);
+  g_signal_handlers_disconnect_by_data(surface.monitor, this);
   gtk_widget_destroy(surface.window);
 }
 
@@ -300,9 +312,8 @@ gboolean WaylandOverlay::onEvent(GtkWidget* window, GdkEvent* event, gpointer se
       overlay->checkHold();
       return FALSE;
     case GDK_CONFIGURE: {
-      const PixelRect output = monitorRect(surface->monitor);
-      surface->placed = event->configure.width == static_cast<int>(output.width) &&
-                        event->configure.height == static_cast<int>(output.height);
+      surface->width = event->configure.width;
+      surface->height = event->configure.height;
       overlay->checkHold();
       return FALSE;
     }

@@ -85,7 +85,11 @@ class WaylandOverlay final : public DisplayLockerSigns {
     GtkWidget* window;
     GdkMonitor* monitor;
     bool mapped = false;
-    bool placed = false;  // the compositor gave it its output's size
+    // The size the compositor gave it; placed once that is its output's (the
+    // output of a monitor just plugged in may not know its own size yet).
+    int width = 0;
+    int height = 0;
+    bool placed() const;
     bool focused = false;
     zwp_keyboard_shortcuts_inhibitor_v1* inhibitor = nullptr;
     Shortcuts shortcuts = Shortcuts::Asked;
@@ -95,6 +99,7 @@ class WaylandOverlay final : public DisplayLockerSigns {
   static gboolean onDelete(GtkWidget* window, GdkEvent*, gpointer self);
   static void monitorAdded(GdkDisplay*, GdkMonitor* monitor, gpointer self);
   static void monitorRemoved(GdkDisplay*, GdkMonitor* monitor, gpointer self);
+  static void monitorResized(GdkMonitor*, GParamSpec*, gpointer self);
   void addSurface(GdkMonitor* monitor);
   Surface* surfaceOf(GtkWidget* window);
   void handleInput(const Surface& surface, GdkEvent* event);

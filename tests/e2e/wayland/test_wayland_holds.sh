@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Hushpad on sway knows whether its cover holds the input. The compositor's
+# shortcuts given back while locked (sway's `shortcuts_inhibitor deactivate`,
+# a user's escape binding) is another program taking the input: the lock
+# stays, lets go, and takes the input back (sway's bindings quiet again) once
+# the grace is over. An output plugged in while locked gets its own surface at
+# once: clicks there stop reaching a client as soon as it is placed, and the
+# lock stays.
+source "$(dirname "$0")/lib.sh"
+
+item_name() {
+  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.ListNames | grep -o "org.kde.StatusNotifierItem-$hushpad_pid-[0-9]*" |
+    tail -n 1
+}
+item_reads() {
+  gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
+}
+# The unlock mark's plate (#1c1c1f) around X Y, as test_wayland_lock.sh finds it.
+mark_shown() {
+  local x0=$(($1 - 40)) y0=$(($2 - 40))
+  ((x0 < 0)) && x0=0
+  ((y0 < 0)) && y0=0
+  as_wl_user grim -t ppm -g "$x0,$y0 80x80" - | /usr/bin/python3 -c '
+import sys
+f = sys.stdin.buffer
+f.readline(); w, h = map(int, f.readline().split()); f.readline()
+px = f.read()
+plate = bytes.fromhex("1c1c1f")
+hits = sum(1 for i in range(w * h) if max(abs(a - b) for a, b in zip(px[3 * i:3 * i + 3], plate)) <= 2)
+sys.exit(0 if hits > 40 else 1)
+'
+}
+mark_gone() { ! mark_shown "$item_x" "$item_y"; }
+f9_fired() {
+  rm -f "$wl_marks/f9"
+  wl_type -k F9
+  binding_fired f9
+}
+
+wev2_log=$work/wev2.log
+wev2_lines() { wc -l <"$wev2_log"; }
+wev2_got_click() { tail -n "+$(($1 + 1))" "$wev2_log" | grep -Eq 'button: [0-9]+ \(left\), state: 1 '; }
+wev2_shown() {
+  swaymsg -r -t get_tree | jq -e --argjson pid "$wev2_pid" \
+    '[.. | objects | select(.pid? == $pid and .visible)] | length == 1' >/dev/null
+}
+# The output whose workspace holds the second wev.
+wev2_output() {
+  swaymsg -r -t get_workspaces | jq -r '.[] | select(.name == "9") | .output'
+}
+past() { (($(now_ms) >= $1)); }
+# Clicks at X Y; fails once one does not reach the second wev within 300 ms.
+click_reaches_wev2() {
+  local before
+  before=$(wev2_lines)
+  wl_click "$1" "$2"
+  wait_until_ms=$(($(now_ms) + 300))
+  until wev2_got_click "$before"; do
+    (($(now_ms) < wait_until_ms)) || return 1
+    sleep 0.02
+  done
+}
+
+step "sway with two outputs, wev, waybar's tray, Hushpad; a second wev on a workspace kept for a third output"
+start_sway 1280x800 1024x768
+start_wl_system_bus_with_login1
+swaymsg 'workspace 9 output HEADLESS-3' >/dev/null
+swaymsg 'workspace 9' >/dev/null
+"${wl_run[@]}" stdbuf -oL wev >"$wev2_log" 2>&1 &
+wev2_pid=$!
+helpers+=($!)
+wait_for 10 "the second wev on workspace 9" wev2_shown
+swaymsg 'workspace 1' >/dev/null
+start_wev
+start_waybar
+cp "$hushpad" "$wl_files/hushpad"
+"${wl_run[@]}" "$wl_files/hushpad" >>"$hushpad_log" 2>&1 &
+hushpad_pid=$!
+wait_for 10 "the item to be drawn in waybar" find_tray_item_in_waybar
+read -r item_x item_y <<<"$(find_tray_item_in_waybar)"
+
+step "1. the shortcuts given back while locked: the lock lets go, stays, and takes the input back"
+wl_click "$item_x" "$item_y"
+wait_for 10 "the lock" item_reads 'Hushpad: locked'
+wait_for 5 "the unlock mark on the cover" mark_shown "$item_x" "$item_y"
+f9_fired && fail "sway's F9 binding fired while locked"
+swaymsg seat seat0 shortcuts_inhibitor deactivate >/dev/null
+given_back=$(now_ms)
+wait_for 5 "the cover to be lifted for the program that took the input" mark_gone
+item_reads 'Hushpad: locked' || fail "the shortcuts given back ended the lock"
+wait_for 10 "the cover and its mark back after the grace" mark_shown "$item_x" "$item_y"
+echo "   cover back $(($(now_ms) - given_back)) ms after the shortcuts were given back"
+f9_fired && fail "sway's F9 binding fired once the cover was back"
+item_reads 'Hushpad: locked' || fail "the lock ended"
+
+step "2. an output plugged in while locked is covered, and the lock stays"
+swaymsg create_output >/dev/null
+plugged=$(now_ms)
+third() { wl_outputs | grep '^HEADLESS-3 '; }
+wait_for 5 "the third output" third
+read -r _ third_x third_y third_w third_h <<<"$(third)"
+cx=$((third_x + third_w / 2)) cy=$((third_y + third_h / 2))
+wev2_on_third() { [[ "$(wev2_output)" == HEADLESS-3 ]] && wev2_shown; }
+wait_for 5 "the second wev's workspace on the new output" wev2_on_third
+first_click=$(now_ms)
+# Clicks on the new output for 5 s, and on until none has reached its client
+# for 1 s: the last one that did tells how long the output stayed uncovered.
+last_reached=""
+until (($(now_ms) - plugged >= 5000)) && [[ -z "$last_reached" || $(($(now_ms) - last_reached)) -ge 1000 ]]; do
+  (($(now_ms) - plugged < 8000)) || fail "clicks on the new output still reach a client 8 s after the plug"
+  click_reaches_wev2 "$cx" "$cy" && last_reached=$(now_ms)
+done
+if [[ -n "$last_reached" ]]; then
+  echo "   the new output covered $((last_reached - plugged)) ms after the plug (clicks reached its client until then)"
+else
+  echo "   the new output covered before the first click, $((first_click - plugged)) ms after the plug"
+fi
+item_reads 'Hushpad: locked' || fail "the new output ended the lock"
+
+step "3. the item unlocks; clicks reach the new output's client again"
+# As waybar's click does (the mark's own click is test_wayland_lock.sh's).
+gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
+  --method org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
+wait_for 10 "the unlock" item_reads 'Hushpad: unlocked'
+wait_for 5 "a click on the new output to reach its client" click_reaches_wev2 "$cx" "$cy"
+kill -TERM "$hushpad_pid"
+expect_exit 0
+echo "e2e: all passed in $(((${EPOCHREALTIME/./} - started_ms) / 1000)) ms"
