@@ -2,8 +2,8 @@
 # Hushpad on sway knows whether its cover holds the input. The compositor's
 # shortcuts given back while locked (sway's `shortcuts_inhibitor deactivate`,
 # a user's escape binding) is another program taking the input: the lock
-# stays, lets go, and takes the input back (sway's bindings quiet again) once
-# the grace is over. An output plugged in while locked gets its own surface at
+# stays, lets go, and takes the input back (sway's bindings quiet again) at its
+# next try, a second later. An output plugged in while locked gets its own surface at
 # once: clicks there stop reaching a client as soon as it is placed, and the
 # lock stays.
 source "$(dirname "$0")/lib.sh"
@@ -90,7 +90,7 @@ swaymsg seat seat0 shortcuts_inhibitor deactivate >/dev/null
 given_back=$(now_ms)
 wait_for 5 "the cover to be lifted for the program that took the input" mark_gone
 item_reads 'Hushpad: locked' || fail "the shortcuts given back ended the lock"
-wait_for 10 "the cover and its mark back after the grace" mark_shown "$item_x" "$item_y"
+wait_for 10 "the cover and its mark back" mark_shown "$item_x" "$item_y"
 echo "   cover back $(($(now_ms) - given_back)) ms after the shortcuts were given back"
 f9_fired && fail "sway's F9 binding fired once the cover was back"
 item_reads 'Hushpad: locked' || fail "the lock ended"

@@ -168,7 +168,7 @@ gboolean WaylandOverlay::confirmLoss(gpointer self) {
   overlay->lossCheck_ = 0;
   if (!overlay->active_ || !overlay->held_ || overlay->keyboardHeld()) return G_SOURCE_REMOVE;
   overlay->held_ = false;
-  if (overlay->listener_ != nullptr) overlay->listener_->inputWantedElsewhere();
+  if (overlay->listener_ != nullptr) overlay->listener_->inputTakenElsewhere();
   return G_SOURCE_REMOVE;
 }
 
