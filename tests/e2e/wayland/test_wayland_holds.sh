@@ -2,8 +2,11 @@
 # Hushpad on sway knows whether its cover holds the input. The compositor's
 # shortcuts given back while locked (sway's `shortcuts_inhibitor deactivate`,
 # a user's escape binding) is another program taking the input: the lock
-# stays, lets go, and takes the input back (sway's bindings quiet again) at its
-# next try, a second later. An output plugged in while locked gets its own surface at
+# stays, lets go, and takes the input back (sway's bindings quiet again) once
+# the grace is over. A screen locker (ext-session-lock, as swaylock) taking the
+# keyboard while locked is the same; the tries to take it back while the
+# locker holds it cost next to nothing (no cover built and waited for each
+# second), and the lock holds the input again once the locker lets go. An output plugged in while locked gets its own surface at
 # once: clicks there stop reaching a client as soon as it is placed, and the
 # lock stays.
 source "$(dirname "$0")/lib.sh"
@@ -17,6 +20,15 @@ item_reads() {
   gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
     --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
 }
+[[ -x "${HUSHPAD_WL_SESSION_LOCK:-}" ]] || fail "HUSHPAD_WL_SESSION_LOCK must name the wl_session_lock tool"
+cp "$HUSHPAD_WL_SESSION_LOCK" "$wl_files/"
+session_lock_log=$work/session-lock.log
+session_locker() { grep -qx "$1" "$session_lock_log" 2>/dev/null; }
+wakeups() { awk '/ctxt_switches/ {sum += $2} END {print sum}' "/proc/$hushpad_pid/status"; }
+# F9 held back: sway's binding does not fire, so the cover has the keyboard
+# with the compositor's shortcuts inhibited.
+f9_held_back() { ! f9_fired; }
+
 # The unlock mark's plate (#1c1c1f) around X Y, as test_wayland_lock.sh finds it.
 mark_shown() {
   local x0=$(($1 - 40)) y0=$(($2 - 40))
@@ -90,12 +102,42 @@ swaymsg seat seat0 shortcuts_inhibitor deactivate >/dev/null
 given_back=$(now_ms)
 wait_for 5 "the cover to be lifted for the program that took the input" mark_gone
 item_reads 'Hushpad: locked' || fail "the shortcuts given back ended the lock"
-wait_for 10 "the cover and its mark back" mark_shown "$item_x" "$item_y"
+wait_for 10 "the cover and its mark back after the grace" mark_shown "$item_x" "$item_y"
 echo "   cover back $(($(now_ms) - given_back)) ms after the shortcuts were given back"
 f9_fired && fail "sway's F9 binding fired once the cover was back"
 item_reads 'Hushpad: locked' || fail "the lock ended"
 
-step "2. an output plugged in while locked is covered, and the lock stays"
+step "2. a screen locker takes the keyboard while locked; the lock takes it back once it lets go"
+session_lock_in=$work/session-lock.in
+mkfifo "$session_lock_in"
+chmod 666 "$session_lock_in"
+exec 7<>"$session_lock_in"
+"${wl_run[@]}" "$wl_files/wl_session_lock" <"$session_lock_in" >>"$session_lock_log" 2>&1 &
+helpers+=($!)
+wait_for 10 "the session to be locked" session_locker locked
+session_locked=$(now_ms)
+# The input taken from under it, Hushpad lifts its cover (the mark goes with
+# it) and tries to take the input back once a second.
+wait_for 5 "the cover to be lifted for the locker" mark_gone
+item_reads 'Hushpad: locked' || fail "the screen locker ended the lock"
+wait_for 5 "the first tries" past $((session_locked + 2000))
+before=$(wakeups)
+wait_for 10 "5 s of tries" past $((session_locked + 7000))
+tries=$(($(wakeups) - before))
+echo "   Hushpad's wakeups in 5 s of tries while the screen locker holds the input: $tries"
+((tries < 100)) || fail "the tries while the locker holds the input spin ($tries wakeups in 5 s)"
+item_reads 'Hushpad: locked' || fail "the lock ended while the screen locker held the input"
+echo >&7
+wait_for 5 "the screen locker to let go" session_locker unlocked
+unlocked_session=$(now_ms)
+wait_for 5 "the cover to hold the keyboard again (sway's F9 held back)" f9_held_back
+echo "   the cover held the keyboard again $(($(now_ms) - unlocked_session)) ms after the locker let go"
+wait_for 5 "the mark back" mark_shown "$item_x" "$item_y"
+item_reads 'Hushpad: locked' || fail "the lock ended"
+wait_for 5 "1 s more" past $(($(now_ms) + 1000))
+f9_fired && fail "sway's F9 binding fired after the lock took the input back"
+
+step "3. an output plugged in while locked is covered, and the lock stays"
 swaymsg create_output >/dev/null
 plugged=$(now_ms)
 third() { wl_outputs | grep '^HEADLESS-3 '; }
@@ -119,7 +161,7 @@ else
 fi
 item_reads 'Hushpad: locked' || fail "the new output ended the lock"
 
-step "3. the item unlocks; clicks reach the new output's client again"
+step "4. the item unlocks; clicks reach the new output's client again"
 # As waybar's click does (the mark's own click is test_wayland_lock.sh's).
 gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
   --method org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
