@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace hushpad::linux {
 namespace {
@@ -26,12 +27,36 @@ struct PendingRequest {
 
 }  // namespace
 
+// The session bus the environment names, or the user's bus in
+// XDG_RUNTIME_DIR; never one started for the occasion (GLib would launch one
+// where an X display is set).
+std::string sessionBusAddress() {
+  if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS")) return address;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime == nullptr) return {};
+  const std::string socket = std::string(runtime) + "/bus";
+  if (!g_file_test(socket.c_str(), G_FILE_TEST_EXISTS)) return {};
+  gchar* escaped = g_dbus_address_escape_value(socket.c_str());
+  std::string address = std::string("unix:path=") + escaped;
+  g_free(escaped);
+  return address;
+}
+
 int sendLockCommand(bool lock) {
+  const std::string address = sessionBusAddress();
+  if (address.empty()) {
+    std::fputs("Hushpad is not running: there is no session bus to reach it.\n", stderr);
+    return EXIT_FAILURE;
+  }
   GError* rawError = nullptr;
-  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &rawError);
+  GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+      address.c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &rawError);
   if (bus == nullptr) {
     OwnedError error(rawError);
-    std::fprintf(stderr, "Hushpad is not running: there is no session bus to reach it (%s).\n",
+    std::fprintf(stderr, "Hushpad is not running: the session bus cannot be reached (%s).\n",
                  error->message);
     return EXIT_FAILURE;
   }
