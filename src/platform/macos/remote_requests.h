@@ -39,6 +39,7 @@ class AppKitRemoteRequests final : public RemoteRequests {
   void send(Action action);
 
  private:
+  void installURLHandler();
   void registerHotKey(const KeyShortcut& shortcut);
   void unregisterHotKey();
 

@@ -129,10 +129,7 @@ int sendLockCommand(bool lock) {
 
 AppKitRemoteRequests::AppKitRemoteRequests()
     : urlHandler_([[HushpadURLHandler alloc] initWithRequests:this]) {
-  [[NSAppleEventManager sharedAppleEventManager] setEventHandler:urlHandler_
-                                                     andSelector:@selector(handleGetURL:withReplyEvent:)
-                                                   forEventClass:kInternetEventClass
-                                                      andEventID:kAEGetURL];
+  installURLHandler();
   for (const bool lock : {true, false}) {
     notificationObservers_[lock ? 0 : 1] = [[NSDistributedNotificationCenter defaultCenter]
         addObserverForName:notificationName(lock)
@@ -153,9 +150,19 @@ AppKitRemoteRequests::~AppKitRemoteRequests() {
   }
 }
 
+void AppKitRemoteRequests::installURLHandler() {
+  [[NSAppleEventManager sharedAppleEventManager] setEventHandler:urlHandler_
+                                                     andSelector:@selector(handleGetURL:withReplyEvent:)
+                                                   forEventClass:kInternetEventClass
+                                                      andEventID:kAEGetURL];
+}
+
 void AppKitRemoteRequests::listen(ActionTarget* target, const KeyShortcut& preferred) {
   target_ = target;
   stopped_ = false;
+  // Again once launched: whatever AppKit set up while launching, the URL
+  // comes here.
+  installURLHandler();
   registerHotKey(preferred);
   // Those that came while the program was starting (the URL that launched it).
   std::vector<Action> waiting;
