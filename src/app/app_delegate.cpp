@@ -34,14 +34,24 @@ const std::shared_ptr<Image>& cachedToolbarImage(std::shared_ptr<Image>& storage
   return storage;
 }
 
-// Title, action, key equivalent (with the default modifier), separator, target.
-// "Open Permissions" only where the OS has privileges to grant.
-Menu statusMenu(ActionTarget* target, bool withPermissions) {
-  Menu menu{{{"Lock Now", Action::LockNow, "", false, target}}};
-  if (withPermissions) menu.items.push_back({"Open Permissions", Action::OpenPermissions, "", false, target});
-  menu.items.push_back({"", Action::None, "", true, target});
-  menu.items.push_back({"Quit Hushpad", Action::Quit, "q", false, target});
-  return menu;
+// What the Start at Login item reads and whether it is checked; nothing
+// where the OS has no login items to offer.
+struct LoginItemLook {
+  const char* title;
+  bool checked;
+};
+std::optional<LoginItemLook> loginItemLook(LoginItemStatus status) {
+  switch (status) {
+    case LoginItemStatus::Disabled:
+      return LoginItemLook{"Start at Login", false};
+    case LoginItemStatus::Enabled:
+      return LoginItemLook{"Start at Login", true};
+    case LoginItemStatus::NeedsApproval:
+      return LoginItemLook{"Start at Login (Allow in System Settings)", false};
+    case LoginItemStatus::Unavailable:
+      break;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -55,11 +65,15 @@ void AppDelegate::applicationDidFinishLaunching() {
   platform_.application.setActivationPolicyAccessory();
   configureStatusItem();
   lockController().restoreGesturesLeftLocked();
+  if (platform_.remoteRequests != nullptr) {
+    platform_.remoteRequests->listen(this, kPreferredLockShortcut);
+  }
 }
 
 // Restores the trackpad settings before the process ends, without asking
 // anything; the status item is about to go away, so it is left as it is.
 void AppDelegate::applicationWillTerminate() {
+  if (platform_.remoteRequests != nullptr) platform_.remoteRequests->stopListening();
   InputLockController& controller = lockController();
   if (controller.isLocked()) controller.unlockForTermination();
 }
@@ -78,6 +92,16 @@ void AppDelegate::performAction(Action action) {
     case Action::Quit:
       quit();
       break;
+    case Action::ToggleStartAtLogin:
+      toggleStartAtLogin();
+      break;
+    case Action::LockRequested:
+    case Action::LockShortcutPressed:
+      lockRequested();
+      break;
+    case Action::UnlockRequested:
+      unlockRequested();
+      break;
     case Action::None:
       break;
   }
@@ -92,9 +116,7 @@ void AppDelegate::configureStatusItem() {
   button->setTarget(this, Action::StatusItemClicked);
   button->sendActionOn(kEventMaskLeftMouseUp | kEventMaskRightMouseUp);
   lockController().statusButton = button;
-  statusItem_->setStandingMenu([this] {
-    return statusMenu(this, platform_.input.privacy.inputAccess().hasPrivilegesToGrant);
-  });
+  statusItem_->setStandingMenu([this] { return menu(); });
   updateStatusItem();
 }
 
@@ -131,6 +153,72 @@ void AppDelegate::statusItemClicked() {
 void AppDelegate::lockNow() {
   if (!menuOpen_) lockPoint_ = platform_.input.screens.pointerLocation();
   lockPath();
+}
+
+// The commands and the shortcut: the mark goes where the pointer is, as for
+// "Lock Now" from a menu the host drew. Already locked, a lock request does
+// nothing: a shortcut pressed twice, or a paw on the keys, never unlocks.
+void AppDelegate::lockRequested() {
+  if (lockController().isLocked()) return;
+  lockPoint_ = platform_.input.screens.pointerLocation();
+  lockPath();
+}
+
+// The way out when the mark is out of reach: from a second terminal, over
+// ssh. No review is asked for; the user may not be at the screen.
+void AppDelegate::unlockRequested() {
+  InputLockController& controller = lockController();
+  if (!controller.isLocked()) return;
+  controller.unlock();
+  updateStatusItem();
+}
+
+// Checked, it stops; unchecked, it starts. Waiting for the user's approval,
+// the OS's settings are where it is given.
+void AppDelegate::toggleStartAtLogin() {
+  LoginItem* loginItem = platform_.loginItem;
+  if (loginItem == nullptr) return;
+  switch (loginItem->status()) {
+    case LoginItemStatus::Enabled:
+      loginItem->setEnabled(false);
+      break;
+    case LoginItemStatus::Disabled:
+      if (loginItem->setEnabled(true) && loginItem->status() == LoginItemStatus::NeedsApproval) {
+        loginItem->openSettings();
+      }
+      break;
+    case LoginItemStatus::NeedsApproval:
+      loginItem->openSettings();
+      break;
+    case LoginItemStatus::Unavailable:
+      break;
+  }
+}
+
+// "Lock Now" with the shortcut where this program chose its keys; "Open
+// Permissions" only where the OS has privileges to grant; "Start at Login"
+// where the OS can start programs with the session.
+Menu AppDelegate::menu() {
+  MenuItem lockNowItem{"Lock Now", Action::LockNow, "", false, this};
+  if (platform_.remoteRequests != nullptr) {
+    if (const std::optional<KeyShortcut> shortcut = platform_.remoteRequests->grantedShortcut()) {
+      lockNowItem.keyEquivalent = shortcut->key;
+      lockNowItem.keyModifiers = shortcut->modifiers;
+    }
+  }
+  Menu menu{{lockNowItem}};
+  if (platform_.input.privacy.inputAccess().hasPrivilegesToGrant) {
+    menu.items.push_back({"Open Permissions", Action::OpenPermissions, "", false, this});
+  }
+  if (platform_.loginItem != nullptr) {
+    if (const std::optional<LoginItemLook> look = loginItemLook(platform_.loginItem->status())) {
+      menu.items.push_back(
+          {look->title, Action::ToggleStartAtLogin, "", false, this, true, look->checked});
+    }
+  }
+  menu.items.push_back({"", Action::None, "", true, this});
+  menu.items.push_back({"Quit Hushpad", Action::Quit, "q", false, this});
+  return menu;
 }
 
 void AppDelegate::openPermissions() { platform_.input.workspace.openURL(kAccessibilityPaneURL); }
@@ -184,8 +272,8 @@ void AppDelegate::lockPath() {
 
 // The menu lives only while it is open; AppKit tracks it inside the click.
 void AppDelegate::openMenu() {
-  const Menu menu = statusMenu(this, platform_.input.privacy.inputAccess().hasPrivilegesToGrant);
-  statusItem_->setMenu(&menu);
+  const Menu shown = menu();
+  statusItem_->setMenu(&shown);
   menuOpen_ = true;
   if (const std::shared_ptr<StatusButton> button = statusItem_->button()) button->performClick();
   menuOpen_ = false;

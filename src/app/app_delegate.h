@@ -13,6 +13,11 @@ namespace hushpad {
 
 inline constexpr const char* kFirstUnlockReviewDefaultsKey = "Hushpad.didRequestReviewAfterFirstUnlock";
 
+// The shortcut that locks where the OS lets this program choose it: ⌃⌥⌘L, or
+// Ctrl+Alt+Super+L. No shortcut ever unlocks.
+inline const KeyShortcut kPreferredLockShortcut{
+    "l", kKeyModifierControl | kKeyModifierOption | kKeyModifierCommand};
+
 class AppDelegate final : public ApplicationDelegate, public ActionTarget {
  public:
   explicit AppDelegate(Platform& platform);
@@ -27,6 +32,10 @@ class AppDelegate final : public ApplicationDelegate, public ActionTarget {
   void updateStatusItem();
   void statusItemClicked();
   void lockNow();
+  void lockRequested();
+  void unlockRequested();
+  void toggleStartAtLogin();
+  Menu menu();  // the item's menu as it should read now
   void openPermissions();
   void quit();
   void requestReviewAfterFirstUnlockIfNeeded();

@@ -11,6 +11,7 @@
 #include "platform/image.h"
 #include "platform/notifications.h"
 #include "platform/preference_store.h"
+#include "platform/remote_requests.h"
 #include "platform/status_item.h"
 #include "platform/user_defaults.h"
 #include "platform/wording.h"
@@ -30,6 +31,10 @@ struct Platform {
   // when the lock controller is made.
   std::function<std::vector<PreferenceOverride>()> makeGestureOverrides;
   PlatformWording wording = {};
+  // The lock and unlock commands and the shortcut; nothing where there are none.
+  RemoteRequests* remoteRequests = nullptr;
+  // Starting with the session; nothing where the OS offers no way.
+  LoginItem* loginItem = nullptr;
 };
 
 }  // namespace hushpad

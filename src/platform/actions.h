@@ -7,7 +7,17 @@
 
 namespace hushpad {
 
-enum class Action : std::uint8_t { None, StatusItemClicked, LockNow, OpenPermissions, Quit };
+enum class Action : std::uint8_t {
+  None,
+  StatusItemClicked,
+  LockNow,
+  OpenPermissions,
+  Quit,
+  ToggleStartAtLogin,
+  LockRequested,        // the lock command
+  UnlockRequested,      // the unlock command
+  LockShortcutPressed,  // the OS's global shortcut
+};
 
 class ActionTarget {
  public:

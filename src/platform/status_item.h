@@ -46,6 +46,10 @@ struct MenuItem {
   std::string keyEquivalent;  // with the platform's default modifier
   bool isSeparator = false;
   ActionTarget* target = nullptr;
+  bool checkable = false;  // shows whether it is checked, with a checkmark
+  bool checked = false;
+  // The keyEquivalent's modifiers (kKeyModifier...); none: the platform's default.
+  std::uint8_t keyModifiers = 0;
   friend bool operator==(const MenuItem&, const MenuItem&) = default;
 };
 

@@ -312,3 +312,126 @@ TEST_F(AppTest, UnreadableBackupFoundByAnUnlockIsOfferedOnceTheInputIsFree) {
 
 }  // namespace
 }  // namespace hushpad::testing
+
+namespace hushpad::testing {
+namespace {
+
+// The commands and the shortcut, from each lock state: what is locked after,
+// and where the mark is.
+TEST(RemoteRequests, LockWhereThePointerIsAndOnlyTheUnlockCommandUnlocks) {
+  struct Case {
+    const char* name;
+    bool lockedBefore;
+    Action request;
+    bool lockedAfter;
+  };
+  const Case cases[] = {
+      {"lock command, unlocked", false, Action::LockRequested, true},
+      {"shortcut, unlocked", false, Action::LockShortcutPressed, true},
+      {"unlock command, unlocked", false, Action::UnlockRequested, false},
+      {"lock command, locked", true, Action::LockRequested, true},
+      {"shortcut, locked", true, Action::LockShortcutPressed, true},
+      {"unlock command, locked", true, Action::UnlockRequested, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AppRig rig;
+    fakes::FakeRemoteRequests remote;
+    rig.services.remoteRequests = &remote;
+    rig.launch();
+    ASSERT_EQ(remote.target, &rig.app());
+    EXPECT_EQ(remote.preferred, (KeyShortcut{"l", kKeyModifierControl | kKeyModifierOption |
+                                                      kKeyModifierCommand}));
+    rig.pointer = Point{500, 450};
+    if (c.lockedBefore) rig.click();
+    rig.pointer = Point{700, 200};
+    remote.send(c.request);
+    EXPECT_EQ(rig.isLocked(), c.lockedAfter);
+    rig.expectLook(c.lockedAfter);
+    if (c.lockedAfter) {
+      // A lock already there keeps its mark; a new one puts it at the pointer.
+      EXPECT_EQ(rig.mark, c.lockedBefore ? makeRect(488, 438, 24, 24) : makeRect(688, 188, 24, 24));
+    } else {
+      EXPECT_EQ(rig.mark, std::nullopt);
+      EXPECT_TRUE(rig.gesturesRestored());
+    }
+    rig.runPending();
+    EXPECT_EQ(fakes::count(rig.log, "requestReview"), 0u);  // the user may be away from the screen
+    rig.terminate();
+    EXPECT_TRUE(remote.stopped);
+    EXPECT_FALSE(rig.isLocked());
+  }
+}
+
+// "Lock Now" names the shortcut only where this program chose its keys.
+TEST(RemoteRequests, TheMenuShowsAGrantedShortcutOnLockNow) {
+  for (const bool granted : {false, true}) {
+    SCOPED_TRACE(granted);
+    AppRig rig;
+    fakes::FakeRemoteRequests remote;
+    if (granted) remote.granted = kPreferredLockShortcut;
+    rig.services.remoteRequests = &remote;
+    rig.launch();
+    const MenuItem lockNow = rig.chooseFromMenu("").items.front();
+    EXPECT_EQ(lockNow.title, "Lock Now");
+    EXPECT_EQ(lockNow.keyEquivalent, granted ? "l" : "");
+    EXPECT_EQ(lockNow.keyModifiers, granted ? kPreferredLockShortcut.modifiers : 0);
+    EXPECT_EQ(rig.lastItem->standing(), rig.chooseFromMenu(""));
+  }
+}
+
+// What the Start at Login item reads in each status, and what choosing it does.
+TEST(StartAtLogin, TheMenuShowsTheStatusAndChoosingItTurnsItOverOrAsksForApproval) {
+  using enum LoginItemStatus;
+  struct Case {
+    const char* name;
+    LoginItemStatus status;
+    bool approvalNeeded;
+    bool refuse;
+    std::optional<std::pair<std::string, bool>> shown;  // title, checked
+    std::vector<std::string> calls;
+    LoginItemStatus after;
+  };
+  const Case cases[] = {
+      {"off", Disabled, false, false, {{"Start at Login", false}}, {"register"}, Enabled},
+      {"on", Enabled, false, false, {{"Start at Login", true}}, {"unregister"}, Disabled},
+      {"off, the OS asks for approval", Disabled, true, false, {{"Start at Login", false}},
+       {"register", "openSettings"}, NeedsApproval},
+      {"waiting for approval", NeedsApproval, true, false,
+       {{"Start at Login (Allow in System Settings)", false}}, {"openSettings"}, NeedsApproval},
+      {"off, the OS refuses", Disabled, false, true, {{"Start at Login", false}}, {"register"},
+       Disabled},
+      {"not offered", Unavailable, false, false, std::nullopt, {}, Unavailable},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AppRig rig;
+    fakes::FakeLoginItem loginItem;
+    loginItem.current = c.status;
+    loginItem.approvalNeeded = c.approvalNeeded;
+    loginItem.refuse = c.refuse;
+    rig.services.loginItem = &loginItem;
+    rig.launch();
+    const Menu shown = rig.chooseFromMenu("");
+    const auto item = std::ranges::find(shown.items, Action::ToggleStartAtLogin, &MenuItem::action);
+    if (!c.shown) {
+      EXPECT_EQ(item, shown.items.end());
+      continue;
+    }
+    ASSERT_NE(item, shown.items.end());
+    EXPECT_EQ(std::pair(item->title, item->checked), *c.shown);
+    EXPECT_EQ(rig.lastItem->standing(), shown);
+    rig.chooseFromMenu(item->title);
+    EXPECT_EQ(loginItem.calls, c.calls);
+    EXPECT_EQ(loginItem.current, c.after);
+    EXPECT_FALSE(rig.isLocked());  // the menu's click did not lock
+    const Menu next = rig.chooseFromMenu("");
+    const auto nextItem =
+        std::ranges::find(next.items, Action::ToggleStartAtLogin, &MenuItem::action);
+    ASSERT_NE(nextItem, next.items.end());
+    EXPECT_EQ(nextItem->checked, c.after == Enabled);
+  }
+}
+
+}  // namespace
+}  // namespace hushpad::testing

@@ -80,6 +80,11 @@ run_hushpad() {
 run_hushpad --help
 ((status == 0)) || fail "--help exited with status $status"
 grep -q -- '--version' "$work/out.txt" || fail "--help does not list --version"
+for option in --lock --unlock; do
+  grep -q -- "$option" "$work/out.txt" || fail "--help does not list $option"
+done
+run_hushpad --lock  # the installed program says no Hushpad runs, and starts none
+((status == 1)) || fail "--lock with none running exited with status $status, not 1"
 run_hushpad --version
 ((status == 0)) || fail "--version exited with status $status"
 [[ "$(cat "$work/out.txt")" == "hushpad $version" ]] ||
@@ -92,7 +97,7 @@ run_hushpad --display=:99 --version  # GTK's own options are read, the display l
 [[ ! -e "$XDG_CONFIG_HOME/hushpad" ]] || fail "the command line alone touched Hushpad's state"
 
 step "6. the menu entry starts the installed program"
-command=$(sed -n 's/^Exec=//p' /usr/share/applications/hushpad.desktop)
+command=$(sed -n '/^\[Desktop Entry\]/,/^\[/ s/^Exec=//p' /usr/share/applications/hushpad.desktop)
 [[ "$(command -v "$command")" == /usr/bin/hushpad ]] || fail "the menu entry runs '$command'"
 start_desktop
 start_hushpad

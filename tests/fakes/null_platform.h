@@ -166,6 +166,40 @@ struct FakeEventTap final : EventTap {
   std::vector<bool> enableCalls;
 };
 
+// The commands and the shortcut: a test sends the requests the OS would.
+struct FakeRemoteRequests final : RemoteRequests {
+  void listen(ActionTarget* t, const KeyShortcut& p) override { target = t, preferred = p; }
+  void stopListening() override { target = nullptr, stopped = true; }
+  std::optional<KeyShortcut> grantedShortcut() const override { return granted; }
+  void send(Action action) const {
+    if (target == nullptr) throw std::logic_error("no one listens");
+    target->performAction(action);
+  }
+  ActionTarget* target = nullptr;
+  std::optional<KeyShortcut> preferred;
+  std::optional<KeyShortcut> granted;
+  bool stopped = false;
+};
+
+// A login item whose status a test sets; registering asks for approval when
+// approvalNeeded, as SMAppService may.
+struct FakeLoginItem final : LoginItem {
+  LoginItemStatus status() const override { return current; }
+  bool setEnabled(bool enabled) override {
+    calls.push_back(enabled ? "register" : "unregister");
+    if (refuse) return false;
+    current = !enabled             ? LoginItemStatus::Disabled
+              : approvalNeeded ? LoginItemStatus::NeedsApproval
+                               : LoginItemStatus::Enabled;
+    return true;
+  }
+  void openSettings() override { calls.push_back("openSettings"); }
+  LoginItemStatus current = LoginItemStatus::Disabled;
+  bool approvalNeeded = false;
+  bool refuse = false;
+  std::vector<std::string> calls;
+};
+
 struct NullPlatform : Application,
                       MainQueue,
                       ReviewPrompt,

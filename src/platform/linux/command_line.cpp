@@ -10,14 +10,21 @@ namespace {
 
 constexpr const char* kSummary =
     "Lock the keyboard, mouse buttons, scrolling and touchpad until you click\n"
-    "Hushpad's tray icon again.";
+    "Hushpad's tray icon again, or run 'hushpad --unlock'.";
 
 constexpr const char* kDescription =
-    "Hushpad shows an icon in the system tray of an X11 session. Click it to lock:\n"
-    "keys, clicks, scrolls and touchpad taps then reach no application, while the\n"
-    "pointer still moves. Click the tray icon again, or the small \"locked\" mark\n"
-    "Hushpad shows where you clicked, to unlock. Right-click the unlocked icon for\n"
-    "its menu (Lock Now, Quit Hushpad).\n"
+    "Hushpad shows an icon in the system tray. Click it to lock: keys, clicks,\n"
+    "scrolls and touchpad taps then reach no application, while the pointer still\n"
+    "moves. Right-click the unlocked icon for its menu (Lock Now, Start at Login,\n"
+    "Quit Hushpad).\n"
+    "\n"
+    "To lock: click the icon, choose Lock Now, run 'hushpad --lock', or press the\n"
+    "desktop's shortcut for Hushpad (Ctrl+Alt+Super+L where the desktop offers\n"
+    "global shortcuts). The small \"locked\" mark appears where the pointer was.\n"
+    "\n"
+    "To unlock: click the tray icon or the \"locked\" mark, or run\n"
+    "'hushpad --unlock' from a second terminal or over ssh: the way out should the\n"
+    "mark ever be out of reach. No shortcut unlocks.\n"
     "\n"
     "While locked, the touchpad's tap, drag and scrolling settings are switched off.\n"
     "A backup of them in $XDG_CONFIG_HOME/hushpad/ (usually ~/.config/hushpad/)\n"
@@ -39,9 +46,15 @@ void reportUsageError(const char* message) {
 std::optional<int> parseCommandLine(int& argc, char**& argv, CommandLineOptions& options) {
   gboolean version = FALSE;
   gboolean xembed = FALSE;
+  gboolean lock = FALSE;
+  gboolean unlock = FALSE;
   const GOptionEntry entries[] = {
       {"version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, &version,
        "Print the version and exit", nullptr},
+      {"lock", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, &lock,
+       "Ask the running Hushpad to lock; exit 1 if none is running", nullptr},
+      {"unlock", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, &unlock,
+       "Ask the running Hushpad to unlock; exit 1 if none is running", nullptr},
       {"xembed", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, &xembed,
        "Show an XEmbed tray icon even where the panel shows StatusNotifierItems", nullptr},
       {},
@@ -65,7 +78,14 @@ std::optional<int> parseCommandLine(int& argc, char**& argv, CommandLineOptions&
     g_free(message);
     return 2;
   }
+  if (lock && unlock) {
+    reportUsageError("--lock and --unlock go one at a time");
+    return 2;
+  }
   options.xembedIcon = xembed;
+  options.command = lock     ? CommandLineOptions::Command::Lock
+                    : unlock ? CommandLineOptions::Command::Unlock
+                             : CommandLineOptions::Command::Start;
   if (version) {
     std::printf("hushpad %s\n", HUSHPAD_VERSION);
     return 0;

@@ -17,7 +17,10 @@ void deleteMenuAction(gpointer data, GClosure*) { delete static_cast<MenuAction*
 
 GtkWidget* menuItemFor(const MenuItem& item, GtkAccelGroup* accelerators) {
   if (item.isSeparator) return gtk_separator_menu_item_new();
-  GtkWidget* widget = gtk_menu_item_new_with_label(item.title.c_str());
+  GtkWidget* widget = item.checkable ? gtk_check_menu_item_new_with_label(item.title.c_str())
+                                     : gtk_menu_item_new_with_label(item.title.c_str());
+  // Set before the handler is connected: setting it activates the item.
+  if (item.checkable) gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(widget), item.checked);
   g_signal_connect_data(widget, "activate", G_CALLBACK(activateMenuItem),
                         new MenuAction{item.target, item.action}, deleteMenuAction,
                         GConnectFlags{});

@@ -17,6 +17,7 @@
 #include "app/app_delegate.h"
 #include "artwork/legibility.h"
 #include "platform/linux/alert.h"
+#include "platform/linux/autostart.h"
 #include "platform/linux/application.h"
 #include "platform/linux/command_line.h"
 #include "platform/linux/desktop_status_bar.h"
@@ -24,6 +25,7 @@
 #include "platform/linux/login_session.h"
 #include "platform/linux/notifications.h"
 #include "platform/linux/preference_store.h"
+#include "platform/linux/remote_requests.h"
 #include "platform/linux/screens.h"
 #include "platform/linux/sni/status_notifier_item.h"
 #include "platform/linux/user_defaults.h"
@@ -55,7 +57,24 @@ struct SharedServices {
   GSettingsNotifications notifications;
   GLibMainQueue mainQueue;
   NoReviewPrompt reviewPrompt;
+  // The lock command, the portal's shortcut, and the autostart entry.
+  ApplicationRequests remoteRequests;
+  XdgAutostartItem autostart{XdgAutostartItem::autostartFolder(),
+                             XdgAutostartItem::ownExecutable()};
 };
+
+// The commands reach the one Hushpad of this session bus: a second one, on
+// another display of the same session, would share its settings and its
+// backup too, and leaves before touching them. Without a session bus it runs
+// without the commands.
+bool claimSessionBus(SharedServices& shared) {
+  if (shared.remoteRequests.registerOnSessionBus() !=
+      ApplicationRequests::Registration::AlreadyTaken) {
+    return true;
+  }
+  std::fputs("Hushpad is already running in this session.\n", stderr);
+  return false;
+}
 
 struct DisplayServices {
   StatusBar& statusBar;
@@ -103,7 +122,9 @@ int run(SharedServices& shared, const DisplayServices& display) {
                                 .sessionThatCanBeHeld = kSessionsThatCanBeHeld,
                                 .whyTheIconIsHidden =
                                     "there is no system tray, or it has not shown the icon yet",
-                                .howToShowTheIcon = "start a system tray"}};
+                                .howToShowTheIcon = "start a system tray"},
+                    .remoteRequests = &shared.remoteRequests,
+                    .loginItem = &shared.autostart};
   return runHushpad(platform);
 }
 
@@ -132,6 +153,7 @@ int runOnX11(const CommandLineOptions& options, const RestartCommand& restart) {
     return EXIT_SUCCESS;
   }
   SharedServices shared;
+  if (!claimSessionBus(shared)) return EXIT_SUCCESS;
   MonitorScreens screens(gdkDisplay);
   // A StatusNotifierItem where the panel hosts one, else an XEmbed tray icon.
   DesktopStatusBar statusBar(
@@ -160,6 +182,7 @@ int runOnWayland(const RestartCommand& restart) {
   }
   GdkDisplay* gdkDisplay = gdk_display_get_default();
   SharedServices shared;
+  if (!claimSessionBus(shared)) return EXIT_SUCCESS;
   MonitorScreens monitors(gdkDisplay);
   WaylandOverlay overlay(gdkDisplay, monitors, &restart);
   OverlayScreens screens(monitors, overlay);
@@ -203,6 +226,11 @@ int main(int argc, char** argv) {
   // --help, --version or a mistake end here, before the display is opened.
   CommandLineOptions options;
   if (const std::optional<int> status = parseCommandLine(argc, argv, options)) return *status;
+  // --lock and --unlock talk to the running Hushpad over the session bus and
+  // open no display: they work from ssh, and start nothing.
+  if (options.command != CommandLineOptions::Command::Start) {
+    return sendLockCommand(options.command == CommandLineOptions::Command::Lock);
+  }
   // A compositor without the layer-shell gets the X11 program, which says it
   // cannot lock there.
   const bool wayland = !options.xembedIcon && compositorOffersLayerShell();

@@ -25,6 +25,7 @@ NS_ASSUME_NONNULL_BEGIN
 - (void)lockNow;
 - (void)openPermissions;
 - (void)quit;
+- (void)toggleStartAtLogin;
 
 @end
 

@@ -45,6 +45,10 @@
   [self forwardAction:hushpad::Action::Quit];
 }
 
+- (void)toggleStartAtLogin {
+  [self forwardAction:hushpad::Action::ToggleStartAtLogin];
+}
+
 @end
 
 namespace hushpad::macos {
@@ -59,6 +63,12 @@ SEL selectorForAction(Action action) {
       return @selector(openPermissions);
     case Action::Quit:
       return @selector(quit);
+    case Action::ToggleStartAtLogin:
+      return @selector(toggleStartAtLogin);
+    // Not from a button or a menu: the remote requests send them themselves.
+    case Action::LockRequested:
+    case Action::UnlockRequested:
+    case Action::LockShortcutPressed:
     case Action::None:
       break;
   }

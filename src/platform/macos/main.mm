@@ -11,16 +11,52 @@
 #include "platform/macos/event_tap.h"
 #include "platform/macos/image.h"
 #include "platform/macos/keyboard.h"
+#include "platform/macos/login_item.h"
 #include "platform/macos/notifications.h"
 #include "platform/macos/preference_store.h"
 #include "platform/macos/privacy.h"
+#include "platform/macos/remote_requests.h"
 #include "platform/macos/screens.h"
 #include "platform/macos/status_item.h"
 #include "platform/macos/unlock_mark.h"
 #include "platform/macos/user_defaults.h"
 #include "platform/macos/workspace.h"
 
-int main() {
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: Hushpad [--lock | --unlock]\n"
+    "\n"
+    "Locks the keyboard, mouse buttons, scrolling and trackpad until you click\n"
+    "Hushpad's menu bar item again.\n"
+    "\n"
+    "To lock: click the item, choose Lock Now, press Control-Option-Command-L,\n"
+    "open hushpad://lock, or run 'Hushpad --lock'. The small \"locked\" mark\n"
+    "appears where the pointer was.\n"
+    "\n"
+    "To unlock: click the menu bar item or the \"locked\" mark, or run\n"
+    "'Hushpad --unlock' from a second terminal or over ssh: the way out should\n"
+    "the mark ever be out of reach. No shortcut unlocks.\n"
+    "\n"
+    "  --lock     ask the running Hushpad to lock; exit 1 if none is running\n"
+    "  --unlock   ask the running Hushpad to unlock; exit 1 if none is running\n";
+
+}  // namespace
+
+// Options other than these (the system's own, such as -NSDocumentRevisions...)
+// are left to AppKit.
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--lock") == 0) return hushpad::macos::sendLockCommand(true);
+    if (std::strcmp(argv[i], "--unlock") == 0) return hushpad::macos::sendLockCommand(false);
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
   @autoreleasepool {
     namespace macos = hushpad::macos;
     macos::AppKitApplication application([NSApplication sharedApplication]);
@@ -40,6 +76,8 @@ int main() {
     macos::StoreKitReviewPrompt reviewPrompt;
     macos::AppKitUnlockMark unlockMark;
     macos::HIDKeyboardState keyboard;
+    macos::AppKitRemoteRequests remoteRequests;
+    macos::AppServiceLoginItem loginItem;
     hushpad::Platform platform{.application = application,
                                .statusBar = statusBar,
                                .images = images,
@@ -55,7 +93,9 @@ int main() {
                                .userDefaults = userDefaults,
                                .notifications = notifications,
                                .reviewPrompt = reviewPrompt,
-                               .makeGestureOverrides = hushpad::makeTrackpadOverridesTable};
+                               .makeGestureOverrides = hushpad::makeTrackpadOverridesTable,
+                               .remoteRequests = &remoteRequests,
+                               .loginItem = &loginItem};
     return hushpad::runHushpad(platform);
   }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/macos/image.h"
 #include "platform/macos/ns_string.h"
+#include "platform/remote_requests.h"
 
 namespace hushpad::macos {
 namespace {
@@ -17,6 +18,16 @@ NSMenuItem* makeMenuItem(const MenuItem& item, HushpadBridge* target) {
                                                     action:selectorForAction(item.action)
                                              keyEquivalent:toDisplayString(item.keyEquivalent)];
   menuItem.target = target;
+  if (item.isSeparator) return menuItem;
+  if (item.keyModifiers != 0) {
+    NSEventModifierFlags mask = 0;
+    if (item.keyModifiers & kKeyModifierControl) mask |= NSEventModifierFlagControl;
+    if (item.keyModifiers & kKeyModifierOption) mask |= NSEventModifierFlagOption;
+    if (item.keyModifiers & kKeyModifierShift) mask |= NSEventModifierFlagShift;
+    if (item.keyModifiers & kKeyModifierCommand) mask |= NSEventModifierFlagCommand;
+    menuItem.keyEquivalentModifierMask = mask;
+  }
+  if (item.checkable) menuItem.state = item.checked ? NSControlStateValueOn : NSControlStateValueOff;
   return menuItem;
 }
 

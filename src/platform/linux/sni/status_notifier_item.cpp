@@ -135,6 +135,13 @@ DbusmenuMenuitem* dbusmenuItemFor(const MenuItem& item) {
     return entry;
   }
   dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_LABEL, item.title.c_str());
+  if (item.checkable) {
+    dbusmenu_menuitem_property_set(entry, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
+                                   DBUSMENU_MENUITEM_TOGGLE_CHECK);
+    dbusmenu_menuitem_property_set_int(entry, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
+                                       item.checked ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
+                                                    : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
+  }
   if (!item.keyEquivalent.empty()) {
     const char* keys[] = {DBUSMENU_MENUITEM_SHORTCUT_CONTROL, item.keyEquivalent.c_str()};
     GVariant* combination = g_variant_new_strv(keys, 2);
