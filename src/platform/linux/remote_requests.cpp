@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/processes.h"
+
 namespace hushpad::linux {
 namespace {
 
@@ -103,7 +105,37 @@ ApplicationRequests::~ApplicationRequests() {
   g_object_unref(application_);
 }
 
+namespace {
+
+// How long a name left by a process that has ended may take to go: the bus
+// drops it once it has seen the connection close, which can come after a
+// fresh Hushpad started in its place (by the stall watchdog) asks for it.
+constexpr gint64 kEndedOwnerDeadlineUs = 3 * G_USEC_PER_SEC;
+
+// Waits while the application's name belongs to a process that has ended.
+void waitForEndedOwner() {
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (bus == nullptr) return;
+  const gint64 deadline = g_get_monotonic_time() + kEndedOwnerDeadlineUs;
+  for (;;) {
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetConnectionUnixProcessID", g_variant_new("(s)", kApplicationId), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, 500, nullptr, nullptr);
+    if (reply == nullptr) break;  // nobody owns it
+    guint32 pid = 0;
+    g_variant_get(reply, "(u)", &pid);
+    g_variant_unref(reply);
+    if (!processEnded(pid) || g_get_monotonic_time() > deadline) break;
+    g_usleep(20 * 1000);
+  }
+  g_object_unref(bus);
+}
+
+}  // namespace
+
 ApplicationRequests::Registration ApplicationRequests::registerOnSessionBus() {
+  waitForEndedOwner();
   GError* rawError = nullptr;
   if (!g_application_register(application_, nullptr, &rawError)) {
     OwnedError error(rawError);

@@ -5,9 +5,10 @@
 #include <gdk/gdkx.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <optional>
 #include <string>
+
+#include "platform/linux/processes.h"
 
 namespace hushpad::linux {
 namespace {
@@ -33,16 +34,6 @@ std::optional<long> claimantPid(Display* x, Window owner) {
   }
   if (data != nullptr) XFree(data);
   return pid;
-}
-
-// Gone, or a zombie: the process has closed its connection.
-bool processEnded(long pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  if (!stat) return true;
-  std::string line;
-  std::getline(stat, line);
-  const std::string::size_type end = line.rfind(')');
-  return end != std::string::npos && line.size() > end + 2 && line[end + 2] == 'Z';
 }
 
 // nullopt while another process's claim is there; otherwise whether this one took.
