@@ -249,11 +249,13 @@ int main(int argc, char** argv) {
           std::fputs("Hushpad is already running in this session.\n", stderr);
           return EXIT_SUCCESS;
         case ShellLink::Start::NoExtension:
-          shellLink.reset();
+          // No Wayland client can hold GNOME's input: without the extension
+          // the user is told how to enable it, rather than refused.
           if (isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"))) {
-            std::fputs(gnomeExtensionAdvice().c_str(), stderr);
+            std::fputs(gnomeExtensionAdvice(shellLink->shellMajorVersion()).c_str(), stderr);
             return EXIT_FAILURE;
           }
+          shellLink.reset();
           break;
       }
     }

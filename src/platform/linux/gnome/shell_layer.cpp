@@ -107,9 +107,21 @@ void ShellItemButton::shown() {
   send();
 }
 
+ShellItemButton::~ShellItemButton() {
+  if (sendSource_ != 0) g_source_remove(sendSource_);
+  bar_.forget(this);
+}
+
 void ShellItemButton::send() {
-  if (!shown_) return;
-  link_.setItem(renderPng(image_.get(), kItemPixels, color_), toolTip_, label_);
+  if (shown_ && sendSource_ == 0) sendSource_ = g_idle_add(sendNow, this);
+}
+
+gboolean ShellItemButton::sendNow(gpointer self) {
+  auto* button = static_cast<ShellItemButton*>(self);
+  button->sendSource_ = 0;
+  button->link_.setItem(renderPng(button->image_.get(), kItemPixels, button->color_),
+                        button->toolTip_, button->label_);
+  return G_SOURCE_REMOVE;
 }
 
 void ShellItemButton::setMenu(const Menu* menu) {
@@ -186,8 +198,8 @@ void ShellEventTaps::coverReleased(unsigned button, Point pixel) {
 
 // The client hears the tap went off, and finds it will not come back on.
 void ShellEventTaps::letGo() {
-  broken_ = true;
   if (EventTapClient* client = client_) {
+    broken_ = true;
     client_ = nullptr;
     client->eventTapCallback(kEventTapDisabledByUserInput, lastLocation_);
   }

@@ -60,7 +60,7 @@ class ShellItemButton final : public TrayKindButton {
  public:
   ShellItemButton(ShellLink& link, ShellStatusBar& bar, GdkRGBA color)
       : link_(link), bar_(bar), color_(color) {}
-  ~ShellItemButton() override { bar_.forget(this); }
+  ~ShellItemButton() override;
   void setTitle(const std::string&) override {}
   void setImage(std::shared_ptr<Image> image) override;
   void setImagePosition(ImagePosition) override {}
@@ -79,9 +79,12 @@ class ShellItemButton final : public TrayKindButton {
   void menuActivated(unsigned index);
 
  private:
+  // The look changes in threes (image, tool tip, label): sent once, on idle.
   void send();
+  static gboolean sendNow(gpointer self);
 
   ShellLink& link_;
+  guint sendSource_ = 0;
   ShellStatusBar& bar_;
   GdkRGBA color_;
   bool shown_ = false;

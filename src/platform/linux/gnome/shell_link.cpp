@@ -80,15 +80,27 @@ bool isGnomeDesktop(const char* xdgCurrentDesktop) {
   return false;
 }
 
-std::string gnomeExtensionAdvice() {
-  return std::string(
-             "Hushpad locks the input on GNOME through its own GNOME Shell extension, which is "
-             "not enabled (or not installed). Enable it with:\n\n    gnome-extensions enable ") +
-         kExtensionUuid +
-         "\n\nthen start Hushpad again. On GNOME 43 and 44 on Wayland the Shell finds a newly "
-         "installed extension only at login: log out and in again before enabling it. Without "
-         "the package, install the extension's zip first with `gnome-extensions install "
-         "--force hushpad@hushpad.app.shell-extension.zip`.\n";
+std::string gnomeExtensionAdvice(int shellMajorVersion) {
+  const bool legacy = shellMajorVersion == 43 || shellMajorVersion == 44;
+  const bool known = legacy || shellMajorVersion >= 45;
+  std::string advice =
+      "Hushpad locks the input on GNOME through its own GNOME Shell extension, which is not "
+      "enabled. Enable it with:\n\n";
+  if (!known || !legacy) advice += std::string("    gnome-extensions enable ") + kExtensionUuid + "\n";
+  if (!known) advice += "(GNOME 45 and later), or on GNOME 43 and 44:\n";
+  if (!known || legacy) {
+    advice += std::string("    gnome-extensions enable ") + kLegacyExtensionUuid + "\n";
+  }
+  advice += "\nthen start Hushpad again.";
+  if (!known || legacy) {
+    advice +=
+        " GNOME Shell 43 and 44 on Wayland find a newly installed extension only at login: "
+        "if the command says the extension does not exist, log out and in again first.";
+  }
+  advice +=
+      " Without Hushpad's package, install the extension from its zip first "
+      "(gnome-extensions install UUID.shell-extension.zip).\n";
+  return advice;
 }
 
 ShellLink::ShellLink(GDBusConnection* bus)
@@ -160,6 +172,23 @@ ShellLink::Start ShellLink::start() {
   shellWatch_ = g_bus_watch_name_on_connection(bus_, kShellName, G_BUS_NAME_WATCHER_FLAGS_NONE,
                                                shellAppeared, shellVanished, this, nullptr);
   return Start::Linked;
+}
+
+int ShellLink::shellMajorVersion() {
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus_, kShellName, "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", kShellName, "ShellVersion"), G_VARIANT_TYPE("(v)"),
+      G_DBUS_CALL_FLAGS_NONE, kProbeTimeoutMs, nullptr, nullptr);
+  if (reply == nullptr) return 0;
+  GVariant* value = nullptr;
+  g_variant_get(reply, "(v)", &value);
+  int major = 0;
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
+    major = static_cast<int>(g_ascii_strtoll(g_variant_get_string(value, nullptr), nullptr, 10));
+  }
+  g_variant_unref(value);
+  g_variant_unref(reply);
+  return major;
 }
 
 void ShellLink::shellAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer self) {

@@ -44,12 +44,16 @@ inline constexpr const char* kProgramPath = "/app/hushpad/Hushpad";
 inline constexpr const char* kProgramInterface = "app.hushpad.Hushpad.Program1";
 inline constexpr const char* kExtensionPath = "/app/hushpad/Hushpad/Extension";
 inline constexpr const char* kExtensionInterface = "app.hushpad.Hushpad.Extension1";
+// The build for GNOME Shell 45 and later (ES modules), and the one for 43 and
+// 44 (legacy imports): the Shell loads neither kind in the other's versions.
 inline constexpr const char* kExtensionUuid = "hushpad@hushpad.app";
+inline constexpr const char* kLegacyExtensionUuid = "hushpad-gnome43@hushpad.app";
 
 // Whether XDG_CURRENT_DESKTOP (a colon-separated list) names GNOME.
 bool isGnomeDesktop(const char* xdgCurrentDesktop);
-// What a user of GNOME on Wayland reads when the extension does not answer.
-std::string gnomeExtensionAdvice();
+// What a user of GNOME on Wayland reads when the extension does not answer,
+// for the Shell's major version (0: unknown).
+std::string gnomeExtensionAdvice(int shellMajorVersion);
 
 // Why the extension no longer holds the input.
 enum class ShellLetGo { Watchdog, ScreenShield, Disabled, Vanished };
@@ -78,6 +82,9 @@ class ShellLink {
   // version; then nothing stays claimed.
   enum class Start { Linked, NameTaken, NoExtension };
   Start start();
+  // The running Shell's major version (its ShellVersion property); 0 when it
+  // does not say within a second.
+  int shellMajorVersion();
   void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
 
   bool extensionPresent() const { return present_; }

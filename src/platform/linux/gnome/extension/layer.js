@@ -131,9 +131,10 @@ var HushpadShellLayer = class HushpadShellLayer {
         if (this._menu)
             this._menu.destroy();
         this._menu = null;
-        this._toolTip.destroy();
         this._button.destroy();
         this._button = null;
+        this._toolTip.destroy();
+        this._toolTip = null;
         this._programOwner = null;
     }
 
@@ -206,6 +207,8 @@ var HushpadShellLayer = class HushpadShellLayer {
     }
 
     _showToolTip(shown) {
+        if (!this._toolTip)
+            return;
         if (!shown || this._toolTip.text === '' || this._grab) {
             this._toolTip.hide();
             return;
