@@ -216,7 +216,7 @@ var HushpadShellLayer = class HushpadShellLayer {
         const [x, y, width, height] = frameOf(this._button);
         this._toolTip.show();
         const [labelWidth] = this._toolTip.get_size();
-        this._toolTip.set_position(Math.max(0, Math.round(x + width / 2 - labelWidth / 2)),
+        this._toolTip.set_position(Math.round(x + width / 2 - labelWidth / 2),
             Math.round(y + height));
     }
 
