@@ -25,7 +25,7 @@ PROGRAM = "app.hushpad.Hushpad.Program1"
 EXTENSION = "app.hushpad.Hushpad.Extension1"
 UUID = "hushpad-gnome43@hushpad.app"
 WIDTH, HEIGHT = 1280, 800  # the virtual monitor
-KEY_A, KEY_TAB, KEY_LEFTALT, KEY_LEFTMETA, KEY_VOLUMEUP = 30, 15, 56, 125, 115
+KEY_ESC, KEY_A, KEY_TAB, KEY_LEFTALT, KEY_LEFTMETA, KEY_VOLUMEUP = 1, 30, 15, 56, 125, 115
 BTN_LEFT, BTN_RIGHT = 0x110, 0x111
 TOUCHPAD = "org.gnome.desktop.peripherals.touchpad"
 BACKUP = os.path.join(WORK, "config/hushpad/TrackpadGestureLock.backup.v1.data")
@@ -359,6 +359,19 @@ def main():
     before = len(wev_events())
     session.tap(KEY_A)
     wait_until(10, "wev to get keys again", lambda: len(wev_events()) > before)
+
+    step("a right click on the item opens the menu: Lock Now, Quit Hushpad")
+    since = monitor.mark()
+    session.move_to(item[0] + item[2] / 2, item[1] + item[3] / 2)
+    session.click(BTN_RIGHT)
+    titles = monitor.wait_call(10, EXTENSION, "OpenMenu", since, "the menu")["body"][0]
+    if [t for t in titles if t] != ["Lock Now", "Quit Hushpad"]:
+        fail(f"the menu holds {titles}")
+    if monitor.calls(EXTENSION, "Lock", since):
+        fail("a right click on the item locked")
+    session.tap(KEY_ESC)
+    session.move_to(640, 430)
+    session.click()
 
     step("ScreenSaver.Lock while locked: the shield takes the input, Hushpad holds it again after")
     lock("before the screen lock")

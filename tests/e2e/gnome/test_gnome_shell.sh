@@ -96,4 +96,4 @@ wait_for 10 "logind's and GDM's stand-ins" grep -q ready "$WORK/standins.log"
 
 export XDG_SESSION_ID=c1 XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland
 export HUSHPAD=$hushpad HERE=$here PYTHON=$python
-exec dbus-run-session -- bash "$here/session.sh"
+dbus-run-session -- bash "$here/session.sh"
