@@ -426,6 +426,21 @@ def main():
     if not os.path.exists(f"/proc/{pid}"):
         fail("the program ended")
 
+    step("on GNOME Wayland without the extension, Hushpad says how to enable it")
+    os.kill(pid, signal.SIGTERM)
+
+    def ended():
+        try:
+            with open(f"/proc/{pid}/status") as status:
+                return any(line.startswith("State:") and "Z" in line for line in status)
+        except FileNotFoundError:
+            return True
+    wait_until(10, "the program to end", ended)
+    started = subprocess.run([os.environ["HUSHPAD"]], capture_output=True, text=True, timeout=30)
+    if started.returncode != 1 or f"gnome-extensions enable {UUID}\n" not in started.stderr \
+            or "log out and in again" not in started.stderr:
+        fail(f"without the extension: status {started.returncode}, said {started.stderr!r}")
+
     for name, value in figures.items():
         print(f"   {name}: {value}")
     dump()
