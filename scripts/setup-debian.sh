@@ -35,6 +35,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     waybar                                # a Wayland tray host (StatusNotifierWatcher)
     wev wtype grim                        # Wayland client that logs its input, virtual keyboard, screenshots
     jq                                    # reading sway's IPC answers
+    gnome-shell gjs                       # a headless GNOME Shell 43 with Hushpad's extension;
+                                          # gjs also checks both builds of the extension
     # wl_pointer and wl_keyboard, the tests' virtual pointer and keyboard, build with the
     # program's own Wayland packages (wayland-scanner, xdg-output; libxkbcommon-dev comes
     # with libgtk-3-dev)

@@ -27,7 +27,8 @@ for path in ./usr/bin/hushpad ./usr/share/applications/hushpad.desktop \
   ./usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/hushpad.png \
   ./usr/share/icons/hicolor/scalable/apps/hushpad.svg \
   ./usr/share/metainfo/app.hushpad.Hushpad.metainfo.xml ./usr/share/man/man1/hushpad.1.gz \
-  ./usr/share/doc/hushpad/copyright ./usr/share/doc/hushpad/changelog.gz; do
+  ./usr/share/doc/hushpad/copyright ./usr/share/doc/hushpad/changelog.gz \
+  ./usr/share/gnome-shell/extensions/{hushpad@hushpad.app,hushpad-gnome43@hushpad.app}/{extension.js,metadata.json}; do
   grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
 done
 echo "   $(basename "$deb"): $(du -k "$deb" | cut -f1) KiB, depends: $(dpkg-deb -f "$deb" Depends)"

@@ -21,6 +21,8 @@
 #include "platform/linux/application.h"
 #include "platform/linux/command_line.h"
 #include "platform/linux/desktop_status_bar.h"
+#include "platform/linux/gnome/shell_layer.h"
+#include "platform/linux/gnome/shell_link.h"
 #include "platform/linux/image.h"
 #include "platform/linux/login_session.h"
 #include "platform/linux/notifications.h"
@@ -212,6 +214,42 @@ int runOnWayland(const RestartCommand& restart) {
                       }});
 }
 
+// On GNOME Shell with Hushpad's extension: the extension shows the item and
+// holds the input; the display is GTK's only for alerts.
+int runOnGnomeShell(ShellLink& link) {
+  SharedServices shared;
+  // The top bar's text is white on every GNOME Shell theme the extension loads in.
+  ShellStatusBar statusBar(link, shared.application, shared.mainQueue, GdkRGBA{1, 1, 1, 1});
+  ShellEventTaps eventTaps(link,
+                           [&statusBar](MouseEventType type) { statusBar.deliverMouseUp(type); });
+  ShellScreens screens(link);
+  ShellUnlockMark unlockMark(link);
+  ShellInputAccess privacy;
+  ShellLockerSigns shield;
+  LogindSession session(&shield);
+  link.setHandlers(
+      {.itemReleased = [&statusBar](unsigned button) { statusBar.itemReleased(button); },
+       .coverReleased = [&eventTaps](unsigned button,
+                                     Point pixel) { eventTaps.coverReleased(button, pixel); },
+       .menuActivated = [&statusBar](unsigned index) { statusBar.menuActivated(index); },
+       .monitorsChanged = [&screens] { screens.changed(); },
+       // The Shell's screen shield holds the input for a while; anything else
+       // that let go ends the lock.
+       .letGo =
+           [&eventTaps, &shield](ShellLetGo reason) {
+             if (reason == ShellLetGo::ScreenShield) {
+               shield.shieldUp();
+             } else {
+               eventTaps.letGo();
+             }
+           },
+       .returned = [&shield] { shield.shieldDown(); }});
+  const int status =
+      run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, nullptr});
+  link.setHandlers({});
+  return status;
+}
+
 }  // namespace
 }  // namespace hushpad::linux
 
@@ -230,6 +268,38 @@ int main(int argc, char** argv) {
   // open no display: they work from ssh, and start nothing.
   if (options.command != CommandLineOptions::Command::Start) {
     return sendLockCommand(options.command == CommandLineOptions::Command::Lock);
+  }
+  // On GNOME, Hushpad's own Shell extension shows the item and holds the
+  // input, on Wayland and X11 alike.
+  std::unique_ptr<ShellLink> shellLink;
+  if (!options.xembedIcon && isGnomeDesktop(std::getenv("XDG_CURRENT_DESKTOP"))) {
+    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+      shellLink = std::make_unique<ShellLink>(bus);
+      g_object_unref(bus);
+      switch (shellLink->start()) {
+        case ShellLink::Start::Linked:
+          break;
+        case ShellLink::Start::NameTaken:
+          std::fputs("Hushpad is already running in this session.\n", stderr);
+          return EXIT_SUCCESS;
+        case ShellLink::Start::NoExtension:
+          // No Wayland client can hold GNOME's input: without the extension
+          // the user is told how to enable it, rather than refused.
+          if (isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"))) {
+            std::fputs(gnomeExtensionAdvice(shellLink->shellMajorVersion()).c_str(), stderr);
+            return EXIT_FAILURE;
+          }
+          shellLink.reset();
+          break;
+      }
+    }
+  }
+  if (shellLink) {
+    if (!gtk_init_check(&argc, &argv)) {
+      std::fputs("Hushpad could not open the display.\n", stderr);
+      return EXIT_FAILURE;
+    }
+    return runOnGnomeShell(*shellLink);
   }
   // A compositor without the layer-shell gets the X11 program, which says it
   // cannot lock there.

@@ -1,0 +1,16 @@
+
+class Extension {
+    enable() {
+        this._layer = new HushpadShellLayer();
+        this._layer.enable();
+    }
+
+    disable() {
+        this._layer.disable();
+        this._layer = null;
+    }
+}
+
+function init() {
+    return new Extension();
+}
