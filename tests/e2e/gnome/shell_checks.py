@@ -368,13 +368,15 @@ def main():
     session.tap(KEY_A)
     wait_until(10, "wev to get keys again", lambda: len(wev_events()) > before)
 
-    step("a right click on the item opens the menu: Lock Now, Quit Hushpad")
+    step("a right click on the item opens the menu: Lock Now, Start at Login (unchecked), Quit Hushpad")
     since = monitor.mark()
     session.move_to(item[0] + item[2] / 2, item[1] + item[3] / 2)
     session.click(BTN_RIGHT)
-    titles = monitor.wait_call(10, EXTENSION, "OpenMenu", since, "the menu")["body"][0]
-    if [t for t in titles if t] != ["Lock Now", "Quit Hushpad"]:
-        fail(f"the menu holds {titles}")
+    entries = monitor.wait_call(10, EXTENSION, "OpenMenu", since, "the menu")["body"][0]
+    shown = [tuple(e) for e in entries if e[0]]
+    if shown != [("Lock Now", False, False), ("Start at Login", True, False),
+                 ("Quit Hushpad", False, False)]:
+        fail(f"the menu holds {entries}")
     if monitor.calls(EXTENSION, "Lock", since):
         fail("a right click on the item locked")
     session.tap(KEY_ESC)

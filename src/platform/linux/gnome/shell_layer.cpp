@@ -134,9 +134,11 @@ void ShellItemButton::performClick() {
     return;
   }
   openMenu_ = menu_;
-  std::vector<std::string> titles;
-  for (const MenuItem& item : menu_->items) titles.push_back(item.isSeparator ? "" : item.title);
-  link_.openMenu(titles);
+  std::vector<ShellLink::MenuEntry> entries;
+  for (const MenuItem& item : menu_->items) {
+    entries.push_back({item.isSeparator ? "" : item.title, item.checkable, item.checked});
+  }
+  link_.openMenu(entries);
 }
 
 void ShellItemButton::menuActivated(unsigned index) {

@@ -322,11 +322,13 @@ void ShellLink::sendItem() {
                                 label_.c_str()));
 }
 
-void ShellLink::openMenu(const std::vector<std::string>& titles) {
+void ShellLink::openMenu(const std::vector<MenuEntry>& entries) {
   GVariantBuilder builder;
-  g_variant_builder_init(&builder, G_VARIANT_TYPE("as"));
-  for (const std::string& title : titles) g_variant_builder_add(&builder, "s", title.c_str());
-  call("OpenMenu", g_variant_new("(as)", &builder));
+  g_variant_builder_init(&builder, G_VARIANT_TYPE("a(sbb)"));
+  for (const MenuEntry& entry : entries) {
+    g_variant_builder_add(&builder, "(sbb)", entry.title.c_str(), entry.checkable, entry.checked);
+  }
+  call("OpenMenu", g_variant_new("(a(sbb))", &builder));
 }
 
 bool ShellLink::lock() {

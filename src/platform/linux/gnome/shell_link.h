@@ -96,7 +96,14 @@ class ShellLink {
 
   void setItem(std::vector<std::uint8_t> png, const std::string& toolTip,
                const std::string& label);
-  void openMenu(const std::vector<std::string>& titles);
+  // One entry an item: its title (empty for a separator), whether it shows
+  // a checkmark's place, and whether it is checked.
+  struct MenuEntry {
+    std::string title;
+    bool checkable = false;
+    bool checked = false;
+  };
+  void openMenu(const std::vector<MenuEntry>& entries);
   // Asks for the modal grab and waits for the answer (at most two seconds).
   bool lock();
   void unlock();

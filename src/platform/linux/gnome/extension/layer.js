@@ -19,7 +19,7 @@ const EXTENSION_XML = `<node>
       <arg name="toolTip" type="s" direction="in"/>
       <arg name="label" type="s" direction="in"/>
     </method>
-    <method name="OpenMenu"><arg name="titles" type="as" direction="in"/></method>
+    <method name="OpenMenu"><arg name="entries" type="a(sbb)" direction="in"/></method>
     <method name="Lock">
       <arg name="held" type="b" direction="out"/>
       <arg name="x" type="d" direction="out"/>
@@ -156,7 +156,7 @@ var HushpadShellLayer = class HushpadShellLayer {
                 this._toolTip.text = toolTip;
                 this._button.accessible_name = label;
             }),
-            OpenMenuAsync: ([titles], invocation) => guard(invocation, () => this._openMenu(titles)),
+            OpenMenuAsync: ([entries], invocation) => guard(invocation, () => this._openMenu(entries)),
             LockAsync: (_params, invocation) => guard(invocation, () => {
                 const held = this._lock();
                 const [x, y] = pointer();
@@ -220,19 +220,25 @@ var HushpadShellLayer = class HushpadShellLayer {
             Math.round(y + height));
     }
 
-    _openMenu(titles) {
+    // Each entry: its title (empty for a separator), whether it has a
+    // checkmark's place, and whether it is checked.
+    _openMenu(entries) {
         if (this._menu)
             this._menu.destroy();
         const menu = new PopupMenu.PopupMenu(this._button, 0.5, St.Side.TOP);
-        titles.forEach((title, index) => {
+        entries.forEach(([title, checkable, checked], index) => {
             if (title === '') {
                 menu.addMenuItem(new PopupMenu.PopupSeparatorMenuItem());
                 return;
             }
-            menu.addAction(title, () => {
+            const item = new PopupMenu.PopupMenuItem(title);
+            if (checkable)
+                item.setOrnament(checked ? PopupMenu.Ornament.CHECK : PopupMenu.Ornament.NONE);
+            item.connect('activate', () => {
                 const [x, y] = pointer();
                 this._call('MenuActivated', new GLib.Variant('(udd)', [index, x, y]));
             });
+            menu.addMenuItem(item);
         });
         Main.uiGroup.add_child(menu.actor);
         menu.actor.hide();
