@@ -379,6 +379,7 @@ struct NullPlatform : Application,
   std::optional<PreferenceValue> copyValue(const std::string& key,
                                            const PreferenceAddress& address) override {
     record("copy " + slot(key, address));
+    if (awayKeys.contains(key)) return PreferenceValue{UnsupportedValue{}};  // cannot be read now
     return value(key, address);
   }
   // A store that drops every write, or those of some keys, as one whose
@@ -402,11 +403,18 @@ struct NullPlatform : Application,
   std::map<std::string, PreferenceValue> values;  // by slot
   bool dropPreferenceWrites = false;
   std::set<std::string> droppedKeys;
-  bool canHold(const std::string& key, const std::optional<PreferenceValue>&,
-               const PreferenceAddress&) override {
-    return !goneKeys.contains(key);
+  PreferenceReach reach(const std::string& key, const std::optional<PreferenceValue>&,
+                        const PreferenceAddress&) override {
+    record("reach " + key);
+    if (goneKeys.contains(key)) return PreferenceReach::Never;
+    return awayKeys.contains(key) ? PreferenceReach::NotNow : PreferenceReach::Now;
   }
   std::set<std::string> goneKeys;  // keys the store no longer has (their schema removed)
+  std::set<std::string> awayKeys;  // keys out of reach now (their device unplugged)
+  void setPreferencesChangedHandler(std::function<void()> changed) override {
+    preferencesChanged = std::move(changed);
+  }
+  std::function<void()> preferencesChanged;  // what the gesture lock is told by
 
   // UserDefaults
   StoredData dataForKey(const std::string& key) override {

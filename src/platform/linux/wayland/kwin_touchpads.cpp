@@ -151,14 +151,17 @@ void KWinTouchpadStore::setValue(const std::string& key, const std::optional<Pre
 
 // Only what KWin itself says it has no place for can never be put back; a
 // KWin that does not answer, or a device not plugged in now, keeps the backup.
-bool KWinTouchpadStore::canHold(const std::string& key, const std::optional<PreferenceValue>& value,
-                                const PreferenceAddress& address) {
-  if (!value || !std::holds_alternative<bool>(*value)) return false;
+PreferenceReach KWinTouchpadStore::reach(const std::string& key,
+                                         const std::optional<PreferenceValue>& value,
+                                         const PreferenceAddress& address) {
+  if (!deviceIdentity(address)) return PreferenceReach::NotNow;  // not KWin's
+  if (!value || !std::holds_alternative<bool>(*value)) return PreferenceReach::Never;
   Lookup lookup = lookUp(key, address);
   const bool boolean =
       lookup.value != nullptr && g_variant_is_of_type(lookup.value, G_VARIANT_TYPE_BOOLEAN);
   if (lookup.value != nullptr) g_variant_unref(lookup.value);
-  return boolean || !lookup.reachable;
+  if (boolean) return PreferenceReach::Now;
+  return lookup.reachable ? PreferenceReach::Never : PreferenceReach::NotNow;
 }
 
 std::vector<PreferenceOverride> KWinTouchpadStore::touchpadOverrides() {

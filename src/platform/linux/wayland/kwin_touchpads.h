@@ -37,10 +37,10 @@ class KWinTouchpadStore final : public PreferenceStore {
                 const PreferenceAddress& address) override;
   // KWin writes its configuration itself.
   void synchronize(const PreferenceAddress&) override {}
-  // False only where KWin answers that the device has no such setting, or
-  // for a value that is not a boolean.
-  bool canHold(const std::string& key, const std::optional<PreferenceValue>& value,
-               const PreferenceAddress& address) override;
+  // Never only where KWin answers that the device has no such setting, or
+  // for a value that is not a boolean; NotNow while KWin or the device is not there.
+  PreferenceReach reach(const std::string& key, const std::optional<PreferenceValue>& value,
+                        const PreferenceAddress& address) override;
 
   // The scrolling of each of KWin's touchpads, to be switched off while
   // locked (the taps stay as the user has them, as on X11); none without KWin.
@@ -80,9 +80,9 @@ class RoutingPreferenceStore final : public PreferenceStore {
   void synchronize(const PreferenceAddress& address) override {
     storeFor(address).synchronize(address);
   }
-  bool canHold(const std::string& key, const std::optional<PreferenceValue>& value,
-               const PreferenceAddress& address) override {
-    return storeFor(address).canHold(key, value, address);
+  PreferenceReach reach(const std::string& key, const std::optional<PreferenceValue>& value,
+                        const PreferenceAddress& address) override {
+    return storeFor(address).reach(key, value, address);
   }
 
  private:
