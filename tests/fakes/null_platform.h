@@ -45,6 +45,12 @@ inline CallLog linesOf(const CallLog& log, std::string_view prefix) {
 inline std::size_t count(const CallLog& log, std::string_view prefix) {
   return linesOf(log, prefix).size();
 }
+// Where the first line with prefix is in the log; its size when there is none.
+inline std::size_t indexOf(const CallLog& log, std::string_view prefix) {
+  return static_cast<std::size_t>(std::ranges::find_if(log, [&](const std::string& line) {
+                                    return line.starts_with(prefix);
+                                  }) - log.begin());
+}
 
 // "true", "-1", "1.500000", "unsupported"; "removed" for no value.
 inline std::string describe(const std::optional<PreferenceValue>& value) {
@@ -182,7 +188,7 @@ struct NullPlatform : Application,
                       DistributedNotifications {
   // Every interface is this object (the members of both are all of distinct types).
   InputLockServices inputServices() {
-    return {*this, *this, *this, *this, *this, *this, *this, this, this};
+    return {*this, *this, *this, *this, *this, *this, *this, this, this, this};
   }
   Platform platform() {
     return {*this, *this, *this, inputServices(),           *this,
