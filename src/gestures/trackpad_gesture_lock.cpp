@@ -227,10 +227,17 @@ GestureRestore TrackpadGestureLock::restore(const Bytes& data,
   std::vector<StoredValue> kept;
   bool notKept = false;
   for (std::size_t i = 0; i < backup.size(); ++i) {
+    const StoredValue& stored = backup[i];
     if (fates[i] == Fate::Dropped) continue;
-    if (fates[i] == Fate::Written && readsBack(backup[i])) continue;
-    notKept = notKept || fates[i] == Fate::Written;
-    kept.push_back(backup[i]);
+    if (fates[i] == Fate::Written) {
+      if (readsBack(stored)) continue;
+      // A store that cannot tell now (its service slow to answer) is asked
+      // again later; one that can and did not keep the value has failed.
+      notKept = notKept || preferences_.reach(stored.key.key, restoredValueOf(stored),
+                                              preferenceAddress(stored.key)) !=
+                               PreferenceReach::NotNow;
+    }
+    kept.push_back(stored);
   }
   if (kept.empty()) userDefaults_.removeObject(backupDefaultsKey_);
   else if (kept.size() != backup.size()) replaceBackup(kept, data);

@@ -393,12 +393,13 @@ struct NullPlatform : Application,
   void setValue(const std::string& key, const std::optional<PreferenceValue>& value,
                 const PreferenceAddress& address) override {
     record("set " + slot(key, address) + " = " + describe(value));
-    if (dropPreferenceWrites || droppedKeys.contains(key)) return;
+    if (dropPreferenceWrites || droppedKeys.contains(key) || lateKeys.contains(key)) return;
     if (value) values.insert_or_assign(slot(key, address), *value);
     if (!value) values.erase(slot(key, address));
   }
   void synchronize(const PreferenceAddress& address) override {
     record("synchronize " + where(address));
+    awayKeys.insert(lateKeys.begin(), lateKeys.end());  // their writes' answers did not come
   }
   void put(const std::string& key, const PreferenceAddress& address, PreferenceValue value) {
     values.insert_or_assign(slot(key, address), value);
@@ -417,6 +418,7 @@ struct NullPlatform : Application,
   }
   std::set<std::string> goneKeys;  // keys the store no longer has (their schema removed)
   std::set<std::string> awayKeys;  // keys out of reach now (their device unplugged)
+  std::set<std::string> lateKeys;  // writes whose answer is late: out of reach once flushed
   void setPreferencesChangedHandler(std::function<void()> changed) override {
     preferencesChanged = std::move(changed);
   }

@@ -464,6 +464,8 @@ TEST_F(GestureLockTest, EachEntryIsPutBackKeptOrDroppedAsItsStoreAnswers) {
       {"its write dropped (the store's service gone)",
        [](GestureLockTest& t) { t.droppedKeys = {kDrag.key}; }, GestureRestore::NotPutBack, true,
        true},
+      {"its write not answered in time (its service slow): asked again later",
+       [](GestureLockTest& t) { t.lateKeys = {kDrag.key}; }, GestureRestore::Pending, true, true},
       {"not possible now (its device unplugged)",
        [](GestureLockTest& t) { t.awayKeys = {kDrag.key}; }, GestureRestore::Pending, false, true},
       {"never possible (its key gone from this system)",
@@ -501,6 +503,7 @@ TEST_F(GestureLockTest, EachEntryIsPutBackKeptOrDroppedAsItsStoreAnswers) {
     }
     droppedKeys.clear();
     awayKeys.clear();
+    lateKeys.clear();
     goneKeys.clear();
     entries.erase(kBackupKey);
   }

@@ -9,6 +9,7 @@ namespace hushpad::linux {
 
 struct KWinTouchpadStore::Call {
   KWinTouchpadStore* store = nullptr;
+  bool answered = false;
   GVariant* reply = nullptr;  // nothing: KWin did not answer, or answered with an error
   ~Call() {
     if (reply != nullptr) g_variant_unref(reply);
@@ -19,7 +20,7 @@ struct KWinTouchpadStore::Write {
   std::string sysName;
   std::string key;
   bool value = false;
-  std::unique_ptr<Call> call;
+  std::shared_ptr<Call> call;
 };
 
 namespace {
@@ -32,6 +33,8 @@ constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 constexpr std::array<const char*, 2> kScrollingKeys{"scrollTwoFinger", "scrollEdge"};
 // A pass whose end was never seen (no main loop running) is over after this.
 constexpr std::int64_t kPassOverUs = 100'000;
+// How long a late answer is waited for (on the main loop, without blocking it).
+constexpr int kLateAnswerMs = 5000;
 
 std::optional<std::string> deviceIdentity(const PreferenceAddress& address) {
   if (!address.application || !address.application->starts_with(kKWinDevicePrefix)) {
@@ -68,9 +71,10 @@ KWinTouchpadStore::KWinTouchpadStore(GDBusConnection* bus)
 
 KWinTouchpadStore::~KWinTouchpadStore() {
   g_cancellable_cancel(cancellable_);
-  while (!calls_.empty()) g_main_context_iteration(context_, TRUE);
+  while (outstanding_ > 0) g_main_context_iteration(context_, TRUE);
   writes_.clear();
   if (passEnd_ != 0) g_source_remove(passEnd_);
+  if (lateWatch_ != 0) g_source_remove(lateWatch_);
   if (bus_ != nullptr) {
     if (signals_ != 0) g_dbus_connection_signal_unsubscribe(bus_, signals_);
     if (nameWatch_ != 0) g_bus_unwatch_name(nameWatch_);
@@ -99,23 +103,27 @@ void KWinTouchpadStore::forget() {
 }
 
 // Answers arrive on context_, which only this store runs.
-KWinTouchpadStore::Call* KWinTouchpadStore::call(const std::string& path, const char* interface,
-                                                 const char* method, GVariant* parameters,
-                                                 const GVariantType* replyType) {
-  auto* pending = new Call{this};
-  calls_.push_back(pending);
+std::shared_ptr<KWinTouchpadStore::Call> KWinTouchpadStore::call(const std::string& path,
+                                                                 const char* interface,
+                                                                 const char* method,
+                                                                 GVariant* parameters,
+                                                                 const GVariantType* replyType) {
+  auto pending = std::make_shared<Call>(Call{this});
+  ++outstanding_;
   g_main_context_push_thread_default(context_);
   g_dbus_connection_call(bus_, kKWin, path.c_str(), interface, method, parameters, replyType,
-                         G_DBUS_CALL_FLAGS_NO_AUTO_START, kKWinBudgetMs * 4, cancellable_,
-                         onReply, pending);
+                         G_DBUS_CALL_FLAGS_NO_AUTO_START, kLateAnswerMs, cancellable_, onReply,
+                         new std::shared_ptr<Call>(pending));
   g_main_context_pop_thread_default(context_);
   return pending;
 }
 
 void KWinTouchpadStore::onReply(GObject* source, GAsyncResult* result, gpointer data) {
-  auto* answered = static_cast<Call*>(data);
-  answered->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-  std::erase(answered->store->calls_, answered);
+  const std::unique_ptr<std::shared_ptr<Call>> held(static_cast<std::shared_ptr<Call>*>(data));
+  Call& answered = **held;
+  answered.reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+  answered.answered = true;
+  --answered.store->outstanding_;
 }
 
 void KWinTouchpadStore::awaitCalls() {
@@ -135,7 +143,7 @@ void KWinTouchpadStore::awaitCalls() {
           this);
     }
   }
-  while (!calls_.empty()) {
+  while (outstanding_ > 0) {
     const std::int64_t left = passEndsUs_ - g_get_monotonic_time();
     if (left <= 0) break;
     GSource* timer = g_timeout_source_new(static_cast<guint>((left + 999) / 1000));
@@ -145,14 +153,19 @@ void KWinTouchpadStore::awaitCalls() {
     g_source_destroy(timer);
     g_source_unref(timer);
   }
-  if (!calls_.empty()) {  // out of time: what has not answered counts as not there now
-    g_cancellable_cancel(cancellable_);
-    while (!calls_.empty()) g_main_context_iteration(context_, TRUE);
-    g_object_unref(cancellable_);
-    cancellable_ = g_cancellable_new();
-  }
+  if (outstanding_ > 0 && lateWatch_ == 0) lateWatch_ = g_timeout_add(5, lateAnswers, this);
   passWaitedUs_ += g_get_monotonic_time() - start;
   longestWaitUs_ = std::max(longestWaitUs_, passWaitedUs_);
+}
+
+gboolean KWinTouchpadStore::lateAnswers(gpointer self) {
+  auto* store = static_cast<KWinTouchpadStore*>(self);
+  while (g_main_context_iteration(store->context_, FALSE)) {
+  }
+  if (store->outstanding_ > 0) return G_SOURCE_CONTINUE;
+  store->lateWatch_ = 0;
+  store->devicesChanged();
+  return G_SOURCE_REMOVE;
 }
 
 const std::vector<KWinTouchpadStore::Device>& KWinTouchpadStore::devices() {
@@ -161,9 +174,9 @@ const std::vector<KWinTouchpadStore::Device>& KWinTouchpadStore::devices() {
   if (bus_ == nullptr) return *devices_;
   std::vector<std::string> sysNames;
   {
-    const std::unique_ptr<Call> names(call(kDevices, kProperties, "Get",
-                                           g_variant_new("(ss)", kManagerInterface, "devicesSysNames"),
-                                           G_VARIANT_TYPE("(v)")));
+    const std::shared_ptr<Call> names = call(
+        kDevices, kProperties, "Get", g_variant_new("(ss)", kManagerInterface, "devicesSysNames"),
+        G_VARIANT_TYPE("(v)"));
     awaitCalls();
     if (names->reply == nullptr) return *devices_;
     GVariant* list = nullptr;
@@ -181,7 +194,7 @@ const std::vector<KWinTouchpadStore::Device>& KWinTouchpadStore::devices() {
   }
   std::ranges::sort(sysNames, bySystemName);
   // Every device's properties in one round.
-  std::vector<std::unique_ptr<Call>> answers;
+  std::vector<std::shared_ptr<Call>> answers;
   for (const std::string& sysName : sysNames) {
     answers.emplace_back(call(std::string(kDevices) + "/" + sysName, kProperties, "GetAll",
                               g_variant_new("(s)", kDeviceInterface), G_VARIANT_TYPE("(a{sv})")));
@@ -189,7 +202,7 @@ const std::vector<KWinTouchpadStore::Device>& KWinTouchpadStore::devices() {
   awaitCalls();
   std::map<std::string, int> models;
   for (std::size_t i = 0; i < sysNames.size(); ++i) {
-    if (answers[i]->reply == nullptr) continue;  // gone meanwhile, or too slow: not there now
+    if (answers[i]->reply == nullptr) continue;  // gone meanwhile, or late: not there now
     GVariant* properties = g_variant_get_child_value(answers[i]->reply, 0);
     Device device;
     device.sysName = sysNames[i];
@@ -243,6 +256,7 @@ void KWinTouchpadStore::finishWrites() {
     if (device == devices_->end()) continue;
     device->settings[write.key] =
         write.call->reply != nullptr ? std::optional(write.value) : std::nullopt;
+    device->late = device->late || !write.call->answered;
   }
   writes_.clear();
 }
@@ -269,11 +283,10 @@ void KWinTouchpadStore::setValue(const std::string& key, const std::optional<Pre
   if (device == known.end() || !device->settings.contains(key)) return;
   const bool on = std::get<bool>(*value);
   writes_.push_back(Write{device->sysName, key, on,
-                          std::unique_ptr<Call>(call(
-                              std::string(kDevices) + "/" + device->sysName, kProperties, "Set",
-                              g_variant_new("(ssv)", kDeviceInterface, key.c_str(),
-                                            g_variant_new_boolean(on)),
-                              nullptr))});
+                          call(std::string(kDevices) + "/" + device->sysName, kProperties, "Set",
+                               g_variant_new("(ssv)", kDeviceInterface, key.c_str(),
+                                             g_variant_new_boolean(on)),
+                               nullptr)});
 }
 
 void KWinTouchpadStore::synchronize(const PreferenceAddress&) { finishWrites(); }
@@ -284,7 +297,8 @@ PreferenceReach KWinTouchpadStore::reach(const std::string& key,
   if (!deviceIdentity(address)) return PreferenceReach::NotNow;  // not KWin's
   if (!value || !std::holds_alternative<bool>(*value)) return PreferenceReach::Never;
   const Device* device = deviceFor(address);
-  if (device == nullptr) return PreferenceReach::NotNow;  // unplugged, or KWin away
+  // Unplugged, KWin away, or its answer to a write late.
+  if (device == nullptr || device->late) return PreferenceReach::NotNow;
   return device->settings.contains(key) ? PreferenceReach::Now : PreferenceReach::Never;
 }
 

@@ -11,13 +11,16 @@
 // properties at once, then the writes of an operation together. Its answers
 // are awaited on a context of the store's own, so the main loop runs nothing
 // meanwhile, and never longer than kKWinBudgetMs in all per main-loop pass: a
-// KWin that does not answer by then counts as not there now. Main thread only.
+// device KWin has not answered for by then counts as not there now, and once
+// the late answers are in, the change handler is called, so that what waited
+// for them is done then. Main thread only.
 
 #include <gio/gio.h>
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,6 +76,7 @@ class KWinTouchpadStore final : public PreferenceStore {
     std::string sysName;
     std::string identity;
     bool touchpad = false;
+    bool late = false;  // a write's answer did not come in time
     // Its boolean properties; nothing for one whose write did not take.
     std::map<std::string, std::optional<bool>> settings;
   };
@@ -81,10 +85,13 @@ class KWinTouchpadStore final : public PreferenceStore {
   // The devices as KWin had them at the first need of this pass.
   const std::vector<Device>& devices();
   Device* deviceFor(const PreferenceAddress& address);
-  Call* call(const std::string& path, const char* interface, const char* method,
-             GVariant* parameters, const GVariantType* replyType);
-  // Waits for every call out until the pass's budget is spent, then cancels the rest.
+  std::shared_ptr<Call> call(const std::string& path, const char* interface, const char* method,
+                             GVariant* parameters, const GVariantType* replyType);
+  // Waits for every call out until the pass's budget is spent; the rest are
+  // left to answer later (lateAnswers).
   void awaitCalls();
+  // On the main loop while answers are late: takes them, then tells of the change.
+  static gboolean lateAnswers(gpointer self);
   void finishWrites();
   void forget();
   void devicesChanged();
@@ -95,7 +102,8 @@ class KWinTouchpadStore final : public PreferenceStore {
   GDBusConnection* bus_;
   GMainContext* context_;
   GCancellable* cancellable_ = nullptr;
-  std::vector<Call*> calls_;  // out, each owned here until answered
+  int outstanding_ = 0;  // calls not answered yet
+  guint lateWatch_ = 0;
   std::vector<Write> writes_;
   std::optional<std::vector<Device>> devices_;
   std::int64_t passEndsUs_ = 0;  // 0: no pass waiting
