@@ -21,7 +21,9 @@ std::unique_ptr<InputLockController> makeLockController(Platform& platform) {
       platform.userDefaults, platform.notifications);
   auto permissionController = std::make_unique<InputPermissionController>(
       platform.input.privacy, platform.input.alerts, platform.input.workspace);
-  return std::make_unique<InputLockController>(platform.input, platform.wording,
+  InputLockServices services = platform.input;
+  services.defaults = &platform.userDefaults;  // the keyboard's state survives a crash
+  return std::make_unique<InputLockController>(services, platform.wording,
                                                std::move(gestureLock),
                                                std::move(permissionController),
                                                defaultBlockedEventTypes());

@@ -27,8 +27,9 @@ struct Platform {
   UserDefaults& userDefaults;
   DistributedNotifications& notifications;
   ReviewPrompt& reviewPrompt;
-  // Builds the table of preferences the gesture lock switches off; called once,
-  // when the lock controller is made.
+  // Builds the table of preferences the gesture lock switches off; called when
+  // the lock controller is made, at each lock and when the preference store
+  // says its preferences changed (a touchpad plugged in or taken away).
   std::function<std::vector<PreferenceOverride>()> makeGestureOverrides;
   PlatformWording wording = {};
   // The lock and unlock commands and the shortcut; nothing where there are none.

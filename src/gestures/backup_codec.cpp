@@ -30,6 +30,8 @@ ordered_json toJson(const StoredValue& value) {
   object["existed"] = value.existed;
   if (value.boolValue) object["boolValue"] = *value.boolValue;
   if (value.intValue) object["intValue"] = *value.intValue;
+  if (value.lockedBoolValue) object["lockedBoolValue"] = *value.lockedBoolValue;
+  if (value.lockedIntValue) object["lockedIntValue"] = *value.lockedIntValue;
   return object;
 }
 
@@ -97,7 +99,9 @@ bool read(const json& value, StoredValue& out) {
   return value.is_object() && readMember(value, "key", out.key) &&
          readMember(value, "existed", out.existed) &&
          readOptionalMember(value, "boolValue", out.boolValue) &&
-         readOptionalMember(value, "intValue", out.intValue);
+         readOptionalMember(value, "intValue", out.intValue) &&
+         readOptionalMember(value, "lockedBoolValue", out.lockedBoolValue) &&
+         readOptionalMember(value, "lockedIntValue", out.lockedIntValue);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #pragma once
 // The backup's JSON form: a compact array of StoredValue objects,
 //   [{"key":{"domain":"…","key":"…","currentHostOnly":false},"existed":true,"boolValue":true},…]
-// with members written in that order and absent optionals left out.
+// with members written in that order and absent optionals left out. What the
+// lock wrote instead follows as "lockedBoolValue" or "lockedIntValue", which
+// earlier versions ignore and did not write.
 
 #include <cstdint>
 #include <optional>

@@ -30,12 +30,16 @@ struct PreferenceOverride {
   friend bool operator==(const PreferenceOverride&, const PreferenceOverride&) = default;
 };
 
-// What one preference held just before the lock overrode it.
+// What one preference held just before the lock overrode it, and what the
+// lock wrote there instead (absent in backups of earlier versions): a value
+// other than that one was set by the user since, and is never written over.
 struct StoredValue {
   PreferenceKey key;
   bool existed = false;
   std::optional<bool> boolValue;
   std::optional<std::int64_t> intValue;
+  std::optional<bool> lockedBoolValue = std::nullopt;
+  std::optional<std::int64_t> lockedIntValue = std::nullopt;
   friend bool operator==(const StoredValue&, const StoredValue&) = default;
 };
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <utility>
@@ -64,64 +65,202 @@ std::span<const std::uint8_t> bytesOf(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+// Whether a preference holds expected (nothing: no value); numbers compare as
+// whole numbers, whatever their kind.
+bool holds(const std::optional<PreferenceValue>& now,
+           const std::optional<PreferenceValue>& expected) {
+  if (!expected || !now) return !expected && !now;
+  if (const auto* truth = std::get_if<bool>(&*expected)) {
+    const auto* nowTruth = std::get_if<bool>(&*now);
+    return nowTruth != nullptr && *nowTruth == *truth;
+  }
+  const std::optional<std::int64_t> number = wholeNumber(*expected);
+  return number && wholeNumber(*now) == number;
+}
+
+void recordLockedValue(StoredValue& stored, const PreferenceValue& locked) {
+  stored.lockedBoolValue.reset();
+  stored.lockedIntValue.reset();
+  if (const auto* truth = std::get_if<bool>(&locked)) stored.lockedBoolValue = *truth;
+  else stored.lockedIntValue = wholeNumber(locked);
+}
+
 }  // namespace
 
 TrackpadGestureLock::TrackpadGestureLock(std::string backupDefaultsKey,
                                          std::vector<PreferenceOverride> overrides,
                                          PreferenceStore& preferences, UserDefaults& userDefaults,
                                          DistributedNotifications& notifications)
+    : TrackpadGestureLock(
+          std::move(backupDefaultsKey),
+          OverridesSource([table = std::move(overrides)] { return table; }), preferences,
+          userDefaults, notifications) {}
+
+TrackpadGestureLock::TrackpadGestureLock(std::string backupDefaultsKey, OverridesSource overrides,
+                                         PreferenceStore& preferences, UserDefaults& userDefaults,
+                                         DistributedNotifications& notifications)
     : backupDefaultsKey_(std::move(backupDefaultsKey)),
-      overrides_(std::move(overrides)),
+      source_(std::move(overrides)),
+      overrides_(source_()),
       preferences_(preferences),
       userDefaults_(userDefaults),
-      notifications_(notifications) {}
+      notifications_(notifications) {
+  preferences_.setPreferencesChangedHandler([this] { preferencesChanged(); });
+}
+
+TrackpadGestureLock::~TrackpadGestureLock() { preferences_.setPreferencesChangedHandler(nullptr); }
 
 void TrackpadGestureLock::lock() {
-  // Anything under the key, readable or not, means the override is in force
-  // (or stuck): the first backup is never replaced.
-  if (!userDefaults_.dataForKey(backupDefaultsKey_).isMissing()) return;
+  if (inForce_) return;
+  inForce_ = switchOff(/*onlyNewRows=*/false);
+}
+
+void TrackpadGestureLock::preferencesChanged() {
+  if (inForce_) {
+    static_cast<void>(switchOff(/*onlyNewRows=*/true));
+    return;
+  }
+  const StoredData data = userDefaults_.dataForKey(backupDefaultsKey_);
+  if (!data.bytes) return;
+  if (const std::optional<std::vector<StoredValue>> backup = decodeBackup(*data.bytes)) {
+    static_cast<void>(restore(*data.bytes, *backup));  // nothing to tell: nobody asked
+  }
+}
+
+bool TrackpadGestureLock::switchOff(bool onlyNewRows) {
+  overrides_ = source_();
+  // Damaged or impossible to read: left for the user to decide, unchanged.
+  const StoredData data = userDefaults_.dataForKey(backupDefaultsKey_);
+  if (data.unreadable) return false;
+  std::vector<StoredValue> waiting;
+  if (data.bytes) {
+    std::optional<std::vector<StoredValue>> decoded = decodeBackup(*data.bytes);
+    if (!decoded) return false;
+    waiting = std::move(*decoded);
+  }
 
   std::vector<StoredValue> backup;
   std::vector<const PreferenceOverride*> rowsToDisable;
-  backup.reserve(overrides_.size());
+  backup.reserve(overrides_.size() + waiting.size());
   rowsToDisable.reserve(overrides_.size());
   for (const PreferenceOverride& row : overrides_) {
+    const auto earlier = std::ranges::find(waiting, row.key, &StoredValue::key);
+    if (earlier != waiting.end() && onlyNewRows) continue;  // switched off already
     const auto current = preferences_.copyValue(row.key.key, preferenceAddress(row.key));
     std::optional<StoredValue> stored = storedValueOf(row.key, current);
+    if (earlier != waiting.end()) {
+      // Still what the lock left there: the saved value is still the user's.
+      // Set since: the user's newer value replaces it. Not readable now: the
+      // entry waits as it is, and the preference is left alone.
+      const std::optional<PreferenceValue> locked = lockedValueFor(*earlier);
+      if (!locked || holds(current, locked)) stored = *earlier;
+      if (!stored) continue;
+      waiting.erase(earlier);
+    }
     if (!stored) continue;
+    recordLockedValue(*stored, row.disabledValue);
     backup.push_back(std::move(*stored));
     rowsToDisable.push_back(&row);
   }
+  if (onlyNewRows && rowsToDisable.empty()) return false;
+  // Entries of preferences not offered now (a touchpad unplugged) stay as they are.
+  std::ranges::move(waiting, std::back_inserter(backup));
 
   if (!storeVerified(backupDefaultsKey_, bytesOf(encodeBackup(backup)))) {
-    userDefaults_.removeObject(backupDefaultsKey_);  // lost or damaged: never leave it stuck
-    return;
+    // Never left damaged, and never at the cost of entries still waiting.
+    if (data.bytes) replaceBackup({}, *data.bytes);
+    else userDefaults_.removeObject(backupDefaultsKey_);
+    return false;
   }
   for (const PreferenceOverride* row : rowsToDisable) {
     preferences_.setValue(row->key.key, row->disabledValue, preferenceAddress(row->key));
   }
   synchronizeDomains();
   notifyPreferenceChange();
+  return true;
 }
 
 GestureRestore TrackpadGestureLock::unlock() {
   const StoredData data = userDefaults_.dataForKey(backupDefaultsKey_);
   if (data.unreadable) return GestureRestore::NotPutBack;  // tried again later
-  if (!data.bytes) return GestureRestore::NothingToRestore;
+  if (!data.bytes) {
+    inForce_ = false;
+    return GestureRestore::NothingToRestore;
+  }
   const std::optional<std::vector<StoredValue>> backup = decodeBackup(*data.bytes);
   if (!backup) return GestureRestore::Unreadable;  // left for the user to decide
+  inForce_ = false;
+  return restore(*data.bytes, *backup);
+}
 
-  for (const StoredValue& stored : *backup) {
-    preferences_.setValue(stored.key.key, restoredValueOf(stored), preferenceAddress(stored.key));
+GestureRestore TrackpadGestureLock::restore(const Bytes& data,
+                                            const std::vector<StoredValue>& backup) {
+  enum class Fate { Dropped, Kept, Written };
+  std::vector<Fate> fates(backup.size(), Fate::Kept);
+  bool wrote = false;
+  for (std::size_t i = 0; i < backup.size(); ++i) {
+    const StoredValue& stored = backup[i];
+    const std::optional<PreferenceValue> saved = restoredValueOf(stored);
+    const PreferenceAddress address = preferenceAddress(stored.key);
+    switch (preferences_.reach(stored.key.key, saved, address)) {
+      case PreferenceReach::Never:
+        fates[i] = Fate::Dropped;
+        continue;
+      case PreferenceReach::NotNow:
+        continue;
+      case PreferenceReach::Now:
+        break;
+    }
+    // A value set since the lock is the user's newer choice.
+    if (const std::optional<PreferenceValue> locked = lockedValueFor(stored);
+        locked && !holds(preferences_.copyValue(stored.key.key, address), locked)) {
+      fates[i] = Fate::Dropped;
+      continue;
+    }
+    preferences_.setValue(stored.key.key, saved, address);
+    fates[i] = Fate::Written;
+    wrote = true;
   }
-  synchronizeDomains();
+  if (wrote) synchronizeDomains();
   // A store that dropped a write (its service gone, a full disk) must not
-  // cost the user the only record of their settings.
-  const bool allBack =
-      std::ranges::all_of(*backup, [this](const StoredValue& stored) { return readsBack(stored); });
-  if (allBack) userDefaults_.removeObject(backupDefaultsKey_);
-  notifyPreferenceChange();
-  return allBack ? GestureRestore::Restored : GestureRestore::NotPutBack;
+  // cost the user the only record of that setting.
+  std::vector<StoredValue> kept;
+  bool notKept = false;
+  for (std::size_t i = 0; i < backup.size(); ++i) {
+    const StoredValue& stored = backup[i];
+    if (fates[i] == Fate::Dropped) continue;
+    if (fates[i] == Fate::Written) {
+      if (readsBack(stored)) continue;
+      // A store that cannot tell now (its service slow to answer) is asked
+      // again later; one that can and did not keep the value has failed.
+      notKept = notKept || preferences_.reach(stored.key.key, restoredValueOf(stored),
+                                              preferenceAddress(stored.key)) !=
+                               PreferenceReach::NotNow;
+    }
+    kept.push_back(stored);
+  }
+  if (kept.empty()) userDefaults_.removeObject(backupDefaultsKey_);
+  else if (kept.size() != backup.size()) replaceBackup(kept, data);
+  if (wrote) notifyPreferenceChange();
+  if (kept.empty()) return GestureRestore::Restored;
+  return notKept ? GestureRestore::NotPutBack : GestureRestore::Pending;
+}
+
+void TrackpadGestureLock::replaceBackup(const std::vector<StoredValue>& values,
+                                        const Bytes& previous) {
+  if (!values.empty() && storeVerified(backupDefaultsKey_, bytesOf(encodeBackup(values)))) return;
+  // The whole earlier backup rather than a damaged one: its extra entries
+  // are dropped at the next unlock as the user's values stand then.
+  static_cast<void>(storeVerified(backupDefaultsKey_, previous));
+}
+
+std::optional<PreferenceValue> TrackpadGestureLock::lockedValueFor(
+    const StoredValue& stored) const {
+  if (stored.lockedBoolValue) return PreferenceValue{*stored.lockedBoolValue};
+  if (stored.lockedIntValue) return PreferenceValue{*stored.lockedIntValue};
+  const auto row = std::ranges::find(overrides_, stored.key, &PreferenceOverride::key);
+  if (row == overrides_.end()) return std::nullopt;
+  return row->disabledValue;
 }
 
 bool TrackpadGestureLock::resetAfterUnreadableBackup() {
@@ -163,20 +302,9 @@ bool TrackpadGestureLock::storeVerified(const std::string& key,
   return kept.bytes && std::ranges::equal(*kept.bytes, data);
 }
 
-// A value the store can no longer hold at all (its schema gone, its type
-// changed) counts as put back: it never can be, and a backup kept for it
-// would stop every later lock and write old values over the user's later ones.
 bool TrackpadGestureLock::readsBack(const StoredValue& stored) {
-  const std::optional<PreferenceValue> saved = restoredValueOf(stored);
-  const PreferenceAddress address = preferenceAddress(stored.key);
-  if (!preferences_.canHold(stored.key.key, saved, address)) return true;
-  const std::optional<PreferenceValue> now = preferences_.copyValue(stored.key.key, address);
-  if (!saved || !now) return !saved && !now;
-  if (const auto* truth = std::get_if<bool>(&*saved)) {
-    const auto* nowTruth = std::get_if<bool>(&*now);
-    return nowTruth != nullptr && *nowTruth == *truth;
-  }
-  return wholeNumber(*now) == std::get<std::int64_t>(*saved);
+  return holds(preferences_.copyValue(stored.key.key, preferenceAddress(stored.key)),
+               restoredValueOf(stored));
 }
 
 }  // namespace hushpad

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "input/keyboard_record.h"
 #include "input/refusal_alerts.h"
 
 namespace hushpad {
@@ -87,7 +88,10 @@ void InputLockController::lock(std::optional<Point> lockPoint) {
   graceBudgetSpent_ = false;
   markToShowAgain_.reset();
   gestureLock_->lock();
-  if (services_.keyboard != nullptr) keyboardAtLock_ = services_.keyboard->read();
+  if (services_.keyboard != nullptr) {
+    keyboardAtLock_ = services_.keyboard->read();
+    keepKeyboardState(*keyboardAtLock_);
+  }
   const unsigned lockNumber = lockNumber_;
   const bool held = eventTap_->setEnabled(true);
   // Taking the input may run the main loop: a click meanwhile may have ended
@@ -150,6 +154,7 @@ void InputLockController::showUnlockMark(Rect place) {
 void InputLockController::rollBackLock() {
   isLocked_ = false;
   keyboardAtLock_.reset();  // nothing reached it
+  forgetKeyboardState();
   // A tap left on while unlocked passes every event, so its answer changes nothing.
   static_cast<void>(eventTap_->setEnabled(false));
   restoreGestures(/*mayAsk=*/true);
@@ -171,6 +176,7 @@ void InputLockController::unlock(bool mayAsk) {
   // What a wipe or a cat toggled (Caps Lock, sticky keys...) goes back as it was.
   if (keyboardAtLock_ && services_.keyboard != nullptr) services_.keyboard->apply(*keyboardAtLock_);
   keyboardAtLock_.reset();
+  forgetKeyboardState();
   if (services_.session != nullptr) {
     services_.session->watchScreenLockers(nullptr);
     services_.session->releasePowerKeys();
@@ -262,7 +268,33 @@ bool InputLockController::tryToResume() {
 }
 
 void InputLockController::restoreGesturesLeftLocked() {
-  if (!isLocked_) restoreGestures(/*mayAsk=*/true);
+  if (isLocked_) return;
+  restoreKeyboardLeftLocked();
+  restoreGestures(/*mayAsk=*/true);
+}
+
+void InputLockController::keepKeyboardState(const KeyboardState& state) {
+  if (services_.defaults == nullptr) return;
+  const std::string record = encodeKeyboardState(state);
+  services_.defaults->setData(
+      kKeyboardDefaultsKey,
+      {reinterpret_cast<const std::uint8_t*>(record.data()), record.size()});
+  static_cast<void>(services_.defaults->synchronize());  // kept in memory all the same
+}
+
+void InputLockController::forgetKeyboardState() {
+  if (services_.defaults != nullptr) services_.defaults->removeObject(kKeyboardDefaultsKey);
+}
+
+void InputLockController::restoreKeyboardLeftLocked() {
+  if (services_.defaults == nullptr) return;
+  const StoredData data = services_.defaults->dataForKey(kKeyboardDefaultsKey);
+  if (!data.bytes) return;  // none, or tried again at the next start
+  if (const std::optional<KeyboardState> state = decodeKeyboardState(*data.bytes);
+      state && services_.keyboard != nullptr) {
+    services_.keyboard->apply(*state);
+  }
+  forgetKeyboardState();
 }
 
 // Without a readable backup the settings stay off for good, so the user is

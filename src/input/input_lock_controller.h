@@ -17,6 +17,7 @@
 #include "platform/session.h"
 #include "platform/status_item.h"
 #include "platform/unlock_mark.h"
+#include "platform/user_defaults.h"
 #include "platform/wording.h"
 #include "platform/workspace.h"
 
@@ -36,6 +37,9 @@ struct InputLockServices {
   LoginSession* session = nullptr;
   // Where the OS can tell and put back the keyboard's own state.
   KeyboardStateAccess* keyboard = nullptr;
+  // Where the keyboard's state is kept while locked, for a start after a
+  // crash to put back; nothing: in memory only.
+  UserDefaults* defaults = nullptr;
 };
 
 // How long another program has to take the input after a sign that it wants
@@ -69,8 +73,8 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void unlock();
   // The same for a process about to end: never asks anything.
   void unlockForTermination();
-  // Restores the gesture settings that a run which ended while locked left
-  // switched off, asking as unlock() does. Only while unlocked.
+  // Restores the keyboard's state and the gesture settings that a run which
+  // ended while locked left changed, asking as unlock() does. Only while unlocked.
   void restoreGesturesLeftLocked();
   // Makes sure the tap exists: nothing when it does, otherwise why the system
   // refused it.
@@ -131,6 +135,11 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void rollBackLock();
   void unlock(bool mayAsk);
   void restoreGestures(bool mayAsk);
+  // The keyboard as the lock found it, kept in the defaults (crash-safe) and
+  // put back; a record that cannot be read is dropped.
+  void keepKeyboardState(const KeyboardState& state);
+  void forgetKeyboardState();
+  void restoreKeyboardLeftLocked();
   void handleTapDisabled() noexcept;
   // While locked where secure keyboard entry exists: looks about once a second.
   void watchSecureKeyboardEntry(unsigned lockNumber);

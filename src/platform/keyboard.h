@@ -12,6 +12,10 @@ namespace hushpad {
 struct KeyboardState {
   std::optional<bool> capsLock;
   std::optional<bool> numLock;
+  // Every locked modifier as the OS numbers them (Shift, Lock, Control...,
+  // one bit each): a modifier pressed twice under sticky keys is locked too.
+  // Where present it is put back whole, Caps Lock and Num Lock included.
+  std::optional<unsigned> lockedModifiers = std::nullopt;
   std::optional<int> layoutGroup;
   std::optional<bool> stickyKeys;
   std::optional<bool> slowKeys;

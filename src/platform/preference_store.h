@@ -3,6 +3,7 @@
 // only; values are returned by value, nothing refers into the store.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -27,6 +28,8 @@ struct PreferenceAddress {
   friend bool operator==(const PreferenceAddress&, const PreferenceAddress&) = default;
 };
 
+enum class PreferenceReach { Now, NotNow, Never };
+
 class PreferenceStore {
  public:
   virtual ~PreferenceStore() = default;
@@ -37,13 +40,22 @@ class PreferenceStore {
                         const PreferenceAddress& address) = 0;
   // Flushes one application's preferences for the current user and one host copy.
   virtual void synchronize(const PreferenceAddress& address) = 0;
-  // Whether the store can hold value (nothing: no value) under key at all: a
-  // key whose schema has gone, or a value of a type or range it no longer
-  // takes, can never be written there.
-  virtual bool canHold(const std::string& /*key*/, const std::optional<PreferenceValue>& /*value*/,
-                       const PreferenceAddress& /*address*/) {
-    return true;
+  // Whether value (nothing: no value) can be put under key now:
+  //  - Now: the preference is there and takes such a value;
+  //  - NotNow: not at the moment (its device is not plugged in, its service
+  //    is not answering or not running), or the address belongs to a store
+  //    this one is not;
+  //  - Never: the key no longer exists here (its schema or setting gone, its
+  //    type or range changed). Only the store an address belongs to says so.
+  virtual PreferenceReach reach(const std::string& /*key*/,
+                                const std::optional<PreferenceValue>& /*value*/,
+                                const PreferenceAddress& /*address*/) {
+    return PreferenceReach::Now;
   }
+  // Called, on the main thread and never from within a call of this store,
+  // when the preferences the store offers may have changed (a device came or
+  // went); nullptr stops it.
+  virtual void setPreferencesChangedHandler(std::function<void()> /*changed*/) {}
 };
 
 }  // namespace hushpad

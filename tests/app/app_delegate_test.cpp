@@ -79,7 +79,8 @@ TEST_F(AppTest, FullCycleLaunchLockUnlockReviewMenuAndQuitWhileLocked) {
   script = [&] {
     // Launched by the loop: a square item with the unlocked look, nothing else touched.
     EXPECT_TRUE(lengths == std::vector<double>{kSquareStatusItemLength} && accessoryPolicy);
-    EXPECT_EQ(log, Strings{"dataForKey TrackpadGestureLock.backup.v1"});
+    EXPECT_EQ(log, (Strings{"dataForKey InputLock.keyboard.v1",
+                            "dataForKey TrackpadGestureLock.backup.v1"}));
     EXPECT_EQ(button->imagePosition, ImagePosition::ImageOnly);
     EXPECT_EQ(button->sendActionMask, 20u);  // left and right mouse-up
     expectLook(false);

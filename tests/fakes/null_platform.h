@@ -47,6 +47,12 @@ inline CallLog linesOf(const CallLog& log, std::string_view prefix) {
 inline std::size_t count(const CallLog& log, std::string_view prefix) {
   return linesOf(log, prefix).size();
 }
+// Where the first line with prefix is in the log; its size when there is none.
+inline std::size_t indexOf(const CallLog& log, std::string_view prefix) {
+  return static_cast<std::size_t>(std::ranges::find_if(log, [&](const std::string& line) {
+                                    return line.starts_with(prefix);
+                                  }) - log.begin());
+}
 
 // "true", "-1", "1.500000", "unsupported"; "removed" for no value.
 inline std::string describe(const std::optional<PreferenceValue>& value) {
@@ -220,7 +226,7 @@ struct NullPlatform : Application,
   InputLockServices inputServices() { return inputServices(*this); }
   // The same with other screens (SnapshotScreens over this one, say).
   InputLockServices inputServices(Screens& screens) {
-    return {*this, screens, *this, *this, *this, *this, *this, this, this};
+    return {*this, screens, *this, *this, *this, *this, *this, this, this, this};
   }
   Platform platform() {
     return {*this, *this, *this, inputServices(),           *this,
@@ -417,6 +423,7 @@ struct NullPlatform : Application,
   std::optional<PreferenceValue> copyValue(const std::string& key,
                                            const PreferenceAddress& address) override {
     record("copy " + slot(key, address));
+    if (awayKeys.contains(key)) return PreferenceValue{UnsupportedValue{}};  // cannot be read now
     return value(key, address);
   }
   // A store that drops every write, or those of some keys, as one whose
@@ -424,12 +431,13 @@ struct NullPlatform : Application,
   void setValue(const std::string& key, const std::optional<PreferenceValue>& value,
                 const PreferenceAddress& address) override {
     record("set " + slot(key, address) + " = " + describe(value));
-    if (dropPreferenceWrites || droppedKeys.contains(key)) return;
+    if (dropPreferenceWrites || droppedKeys.contains(key) || lateKeys.contains(key)) return;
     if (value) values.insert_or_assign(slot(key, address), *value);
     if (!value) values.erase(slot(key, address));
   }
   void synchronize(const PreferenceAddress& address) override {
     record("synchronize " + where(address));
+    awayKeys.insert(lateKeys.begin(), lateKeys.end());  // their writes' answers did not come
   }
   void put(const std::string& key, const PreferenceAddress& address, PreferenceValue value) {
     values.insert_or_assign(slot(key, address), value);
@@ -440,11 +448,19 @@ struct NullPlatform : Application,
   std::map<std::string, PreferenceValue> values;  // by slot
   bool dropPreferenceWrites = false;
   std::set<std::string> droppedKeys;
-  bool canHold(const std::string& key, const std::optional<PreferenceValue>&,
-               const PreferenceAddress&) override {
-    return !goneKeys.contains(key);
+  PreferenceReach reach(const std::string& key, const std::optional<PreferenceValue>&,
+                        const PreferenceAddress&) override {
+    record("reach " + key);
+    if (goneKeys.contains(key)) return PreferenceReach::Never;
+    return awayKeys.contains(key) ? PreferenceReach::NotNow : PreferenceReach::Now;
   }
   std::set<std::string> goneKeys;  // keys the store no longer has (their schema removed)
+  std::set<std::string> awayKeys;  // keys out of reach now (their device unplugged)
+  std::set<std::string> lateKeys;  // writes whose answer is late: out of reach once flushed
+  void setPreferencesChangedHandler(std::function<void()> changed) override {
+    preferencesChanged = std::move(changed);
+  }
+  std::function<void()> preferencesChanged;  // what the gesture lock is told by
 
   // UserDefaults
   StoredData dataForKey(const std::string& key) override {

@@ -57,6 +57,8 @@ TEST(BackupEncoding, WritesTheExampleExactlyAndRoundTrips) {
       {{{"NSGlobalDomain", "a", false}, true, std::nullopt, kInt64Min},
        {{"NSGlobalDomain", "a", true}, true, std::nullopt, kInt64Max},
        {{"x", "both", false}, true, false, -1},
+       {{"x", "locked", false}, true, true, std::nullopt, false, std::nullopt},
+       {{"x", "locked", true}, false, std::nullopt, std::nullopt, std::nullopt, kInt64Min},
        {{"\"quoted\\\" \n\t\x01 é ✓", std::string("nul\0inside", 10), true}, false, true, 0}});
   EXPECT_EQ(decodeBackup(bytesOf(encodeBackup(values))), values);
 }
@@ -153,7 +155,18 @@ const std::string kReadBackup = "dataForKey " + kBackupKey;
 const PreferenceKey kGlobalSwipe{"NSGlobalDomain", "AppleEnableSwipeNavigateWithScrolls", false};
 
 // The kinds of call in the log, runs of one kind folded: "dataForKey copy*136".
-std::string runs(const fakes::CallLog& log) {
+// An entry put back, "reach copy set" (asked, looked at, written), folds to "restore".
+std::string runs(const fakes::CallLog& input) {
+  fakes::CallLog log;
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    if (i + 2 < input.size() && input[i].starts_with("reach ") &&
+        input[i + 1].starts_with("copy ") && input[i + 2].starts_with("set ")) {
+      log.push_back("restore " + input[i + 2]);
+      i += 2;
+    } else {
+      log.push_back(input[i]);
+    }
+  }
   std::string out;
   for (std::size_t i = 0, n = 1; i < log.size(); ++i, ++n) {
     const std::string kind = log[i].substr(0, log[i].find(' '));
@@ -181,7 +194,16 @@ struct GestureLockTest : ::testing::Test, fakes::NullPlatform {
   std::vector<StoredValue> backup() const {
     return decodeBackup(storedBackup().value_or(Bytes{})).value_or(std::vector<StoredValue>{});
   }
+  // The entry's saved value, without what the lock wrote (lockedValueOf).
   std::optional<StoredValue> entryFor(const PreferenceKey& key) const {
+    std::optional<StoredValue> entry = fullEntryFor(key);
+    if (entry) {
+      entry->lockedBoolValue.reset();
+      entry->lockedIntValue.reset();
+    }
+    return entry;
+  }
+  std::optional<StoredValue> fullEntryFor(const PreferenceKey& key) const {
     const std::vector<StoredValue> stored = backup();
     const auto found = std::ranges::find(stored, key, &StoredValue::key);
     return found == stored.end() ? std::nullopt : std::optional(*found);
@@ -208,6 +230,10 @@ TEST_F(GestureLockTest, LockBacksUpEveryRowBeforeWritingTheDisabledValuesAndUnlo
   EXPECT_EQ(entryFor(kDrag), (StoredValue{kDrag, true, true, std::nullopt}));
   EXPECT_EQ(entryFor(kDragCurrentHost), (StoredValue{kDragCurrentHost, true, std::nullopt, 2}));
   EXPECT_EQ(entryFor(kGlobalSwipe), (StoredValue{kGlobalSwipe, false, std::nullopt, std::nullopt}));
+  // Each entry also says what the lock wrote in its place.
+  EXPECT_EQ(fullEntryFor(kDrag)->lockedIntValue, 0);
+  EXPECT_EQ(fullEntryFor(kGlobalSwipe)->lockedBoolValue, false);
+  EXPECT_EQ(fullEntryFor(kGlobalSwipe)->lockedIntValue, std::nullopt);
   EXPECT_EQ(valueOf(kDrag), PreferenceValue{std::int64_t{0}});
   EXPECT_EQ(valueOf(kDragCurrentHost), PreferenceValue{std::int64_t{0}});
   // NSGlobalDomain is the domain of any application.
@@ -215,7 +241,7 @@ TEST_F(GestureLockTest, LockBacksUpEveryRowBeforeWritingTheDisabledValuesAndUnlo
 
   log.clear();
   EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
-  EXPECT_EQ(runs(log), "dataForKey set*136 synchronize*6 copy*136 removeObject post*4");
+  EXPECT_EQ(runs(log), "dataForKey restore*136 synchronize*6 copy*136 removeObject post*4");
   EXPECT_EQ(fakes::linesOf(log, "post"),
             (Strings{"post com.apple.systempreferences.trackpad.changed",
                      "post com.apple.systempreferences.trackpadEnableSecondaryClick",
@@ -287,9 +313,9 @@ TEST_F(GestureLockTest, BackupThatIsNotKeptIntactMeansNoDisabledValuesAndNoEntry
 }
 
 // A store that drops every write, or only some (its service gone, a full
-// disk), keeps the backup, and nothing is saved over it: the next unlock tries
-// again. A backup that cannot be read at all is neither replaced by a lock nor
-// given up by an unlock.
+// disk), keeps what did not take in the backup, and a lock meanwhile keeps
+// its saved value: the next unlock tries again. A backup that cannot be read
+// at all is neither replaced by a lock nor given up by an unlock.
 TEST_F(GestureLockTest, ARestoreThatDoesNotTakeKeepsTheBackupForTheNextTry) {
   for (const bool everyWrite : {true, false}) {
     SCOPED_TRACE(everyWrite);
@@ -298,11 +324,12 @@ TEST_F(GestureLockTest, ARestoreThatDoesNotTakeKeepsTheBackupForTheNextTry) {
     dropPreferenceWrites = everyWrite;
     if (!everyWrite) droppedKeys = {kDrag.key};
     EXPECT_EQ(gestureLock.unlock(), GestureRestore::NotPutBack);
-    EXPECT_TRUE(entries.contains(kBackupKey));
+    EXPECT_EQ(backup().size(), everyWrite ? 136u : 6u);  // the key in each domain and host
+    EXPECT_EQ(entryFor(kDrag), (StoredValue{kDrag, true, true, std::nullopt}));
     EXPECT_EQ(valueOf(kDrag), PreferenceValue{std::int64_t{0}});
-    const Bytes kept = storedBackup().value();
     gestureLock.lock();
-    EXPECT_EQ(storedBackup(), kept);
+    EXPECT_EQ(backup().size(), 136u);
+    EXPECT_EQ(entryFor(kDrag), (StoredValue{kDrag, true, true, std::nullopt}));
 
     dropPreferenceWrites = false;
     droppedKeys.clear();
@@ -310,7 +337,7 @@ TEST_F(GestureLockTest, ARestoreThatDoesNotTakeKeepsTheBackupForTheNextTry) {
     EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
     EXPECT_FALSE(entries.contains(kBackupKey));
   }
-  // A key the store no longer has at all counts as put back: the backup goes.
+  // A key the store no longer has at all is dropped; the others are kept.
   gestureLock.lock();
   dropPreferenceWrites = true;
   goneKeys = {kDrag.key};
@@ -372,6 +399,7 @@ TEST_F(GestureLockTest, UnlockRestoresEveryEntryOfTheBackupEvenOutsideTheTable) 
   const PreferenceKey global{"NSGlobalDomain", "Both", false};
   put(other, std::int64_t{0});
   put(kDrag, std::int64_t{0});
+  put(kDragCurrentHost, std::int64_t{0});
   entries[kBackupKey] =
       bytesOf(encodeBackup({{other, true, std::nullopt, 9}, {global, true, false, 5},
                             {kDrag, false, true, 1}, {kDragCurrentHost, true, {}, std::nullopt}}));
@@ -384,10 +412,11 @@ TEST_F(GestureLockTest, UnlockRestoresEveryEntryOfTheBackupEvenOutsideTheTable) 
                drag + "any-host TrackpadThreeFingerDrag = removed",
                drag + "current-host TrackpadThreeFingerDrag = removed"}));
   // Only the table's domains are flushed.
-  EXPECT_EQ(runs(log), "dataForKey set*4 synchronize*6 copy*4 removeObject post*4");
+  EXPECT_EQ(runs(log), "dataForKey reach set reach set restore*2 synchronize*6 copy*4 removeObject post*4");
 }
 
-// The process dies while locked; the next one starts with a new lock object.
+// The process dies while locked; the next one starts with a new lock object,
+// whose lock finds every preference as the first one left it.
 TEST_F(GestureLockTest, NewLockAfterACrashKeepsOffAndThenRestoresTheFirstValues) {
   const std::vector<PreferenceOverride> table = makeTrackpadOverridesTable();
   for (std::size_t i = 0; i + 1 < table.size(); i += 3) {  // a third of the rows hold nothing
@@ -402,13 +431,185 @@ TEST_F(GestureLockTest, NewLockAfterACrashKeepsOffAndThenRestoresTheFirstValues)
   log.clear();
 
   TrackpadGestureLock restarted = makeLock();
-  restarted.lock();
-  EXPECT_EQ(log, Strings{kReadBackup});
+  restarted.lock();  // switches off again what the first one did, and keeps its values
+  EXPECT_EQ(runs(log),
+            "dataForKey copy*136 setData synchronizeDefaults dataForKey set*136 synchronize*6 post*4");
   EXPECT_EQ(values, whileLocked);
   EXPECT_EQ(storedBackup(), backupData);
 
   EXPECT_EQ(restarted.unlock(), GestureRestore::Restored);
   EXPECT_EQ(values, original);
+  EXPECT_FALSE(entries.contains(kBackupKey));
+}
+
+// ---- What an unlock keeps
+
+// A preference of another key than kDrag's (the fake's faults go by key).
+const PreferenceKey kRotate{"com.apple.AppleMultitouchTrackpad", "TrackpadRotate", false};
+
+// One preference of the backup as its store answers for it at the unlock; the
+// table's other preferences are always put back. Each case: the restore, and
+// whether the entry was written and is still in the backup afterwards.
+struct StoreAnswer {
+  const char* what;
+  void (*arrange)(GestureLockTest&);
+  GestureRestore restore;
+  bool written;
+  bool kept;
+};
+
+TEST_F(GestureLockTest, EachEntryIsPutBackKeptOrDroppedAsItsStoreAnswers) {
+  const std::vector<StoreAnswer> cases{
+      {"put back and read back", [](GestureLockTest&) {}, GestureRestore::Restored, true, false},
+      {"its write dropped (the store's service gone)",
+       [](GestureLockTest& t) { t.droppedKeys = {kDrag.key}; }, GestureRestore::NotPutBack, true,
+       true},
+      {"its write not answered in time (its service slow): asked again later",
+       [](GestureLockTest& t) { t.lateKeys = {kDrag.key}; }, GestureRestore::Pending, true, true},
+      {"not possible now (its device unplugged)",
+       [](GestureLockTest& t) { t.awayKeys = {kDrag.key}; }, GestureRestore::Pending, false, true},
+      {"never possible (its key gone from this system)",
+       [](GestureLockTest& t) { t.goneKeys = {kDrag.key}; }, GestureRestore::Restored, false,
+       false},
+      {"set by the user since the lock",
+       [](GestureLockTest& t) { t.put(kDrag, std::int64_t{3}); }, GestureRestore::Restored, false,
+       false},
+      {"removed by the user since the lock",
+       [](GestureLockTest& t) { t.values.erase(fakes::slot(kDrag.key, preferenceAddress(kDrag))); },
+       GestureRestore::Restored, false, false},
+  };
+  for (const StoreAnswer& answer : cases) {
+    SCOPED_TRACE(answer.what);
+    values.clear();
+    put(kDrag, true);
+    put(kRotate, std::int64_t{2});
+    gestureLock.lock();
+    answer.arrange(*this);
+    log.clear();
+    EXPECT_EQ(gestureLock.unlock(), answer.restore);
+
+    EXPECT_EQ(writesTo(kDrag), answer.written ? 1u : 0u);
+    EXPECT_EQ(entries.contains(kBackupKey), answer.kept);
+    // Never everything because of one entry: what remains is that entry alone
+    // (the key in each of its domains and hosts), with its saved value.
+    if (answer.kept) {
+      EXPECT_EQ(backup().size(), 6u);
+      EXPECT_EQ(entryFor(kDrag), (StoredValue{kDrag, true, true, std::nullopt}));
+      EXPECT_EQ(fullEntryFor(kDrag)->lockedIntValue, 0);
+    }
+    EXPECT_EQ(valueOf(kRotate), PreferenceValue{std::int64_t{2}});
+    if (answer.restore == GestureRestore::Restored && answer.written) {
+      EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
+    }
+    droppedKeys.clear();
+    awayKeys.clear();
+    lateKeys.clear();
+    goneKeys.clear();
+    entries.erase(kBackupKey);
+  }
+}
+
+// An entry waiting for its device goes back when the store says the device
+// has come back, unless the user has set the preference since: the newer
+// value stays and the entry goes.
+TEST_F(GestureLockTest, AWaitingEntryGoesBackWhenItsDeviceReturnsUnlessTheUserSetItSince) {
+  for (const bool userSetItSince : {false, true}) {
+    SCOPED_TRACE(userSetItSince);
+    values.clear();
+    put(kDrag, true);
+    gestureLock.lock();
+    awayKeys = {kDrag.key};
+    EXPECT_EQ(gestureLock.unlock(), GestureRestore::Pending);
+    preferencesChanged();  // something else came or went: still waiting
+    EXPECT_EQ(backup().size(), 6u);
+
+    awayKeys.clear();
+    if (userSetItSince) put(kDrag, false);
+    log.clear();
+    preferencesChanged();
+    EXPECT_EQ(valueOf(kDrag), PreferenceValue{!userSetItSince});
+    EXPECT_EQ(writesTo(kDrag), userSetItSince ? 0u : 1u);
+    EXPECT_FALSE(entries.contains(kBackupKey));
+  }
+}
+
+// A lock over waiting entries switches off everything there is and backs it
+// up beside them: an entry whose preference still holds what the lock left
+// keeps its first value, one the user has set since takes the newer value,
+// one out of reach stays as it was; the unlock puts each back.
+TEST_F(GestureLockTest, ALockOverWaitingEntriesSwitchesEverythingOffAndKeepsTheirValues) {
+  const PreferenceKey twoFinger{"NSGlobalDomain", "com.apple.trackpad.pinchGesture", false};
+  put(kDrag, true);
+  put(kRotate, std::int64_t{2});
+  put(kGlobalSwipe, true);
+  put(twoFinger, std::int64_t{1});
+  gestureLock.lock();
+  awayKeys = {kDrag.key, kGlobalSwipe.key, twoFinger.key};
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Pending);
+  EXPECT_EQ(valueOf(kRotate), PreferenceValue{std::int64_t{2}});
+
+  awayKeys = {kDrag.key};  // still away; the other two are back
+  put(twoFinger, std::int64_t{5});  // the user's newer value
+  put(kRotate, std::int64_t{7});
+  gestureLock.lock();
+  EXPECT_EQ(backup().size(), 136u);
+  EXPECT_EQ(entryFor(kDrag), (StoredValue{kDrag, true, true, std::nullopt}));
+  EXPECT_EQ(entryFor(kGlobalSwipe), (StoredValue{kGlobalSwipe, true, true, std::nullopt}));
+  EXPECT_EQ(entryFor(twoFinger), (StoredValue{twoFinger, true, std::nullopt, 5}));
+  EXPECT_EQ(entryFor(kRotate), (StoredValue{kRotate, true, std::nullopt, 7}));
+  EXPECT_EQ(valueOf(kGlobalSwipe), PreferenceValue{false});
+  EXPECT_EQ(valueOf(twoFinger), PreferenceValue{std::int64_t{0}});
+  EXPECT_EQ(writesTo(kDrag), 1u);  // the lock's first write only: out of reach since
+
+  awayKeys.clear();
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
+  EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
+  EXPECT_EQ(valueOf(kGlobalSwipe), PreferenceValue{true});
+  EXPECT_EQ(valueOf(twoFinger), PreferenceValue{std::int64_t{5}});
+  EXPECT_EQ(valueOf(kRotate), PreferenceValue{std::int64_t{7}});
+  EXPECT_FALSE(entries.contains(kBackupKey));
+}
+
+// A preference that appears while locked (a touchpad plugged in) is backed up
+// and switched off at once; one that appears while unlocked is left alone.
+TEST_F(GestureLockTest, APreferenceThatAppearsWhileLockedIsSwitchedOffToo) {
+  const PreferenceKey plugged{"org.kde.KWin.InputDevice/Pad (0002:0007)", "scrollEdge", false};
+  std::vector<PreferenceOverride> table{{kDrag, std::int64_t{0}}};
+  TrackpadGestureLock lock(
+      kBackupKey, [&table] { return table; }, *this, *this, *this);
+  put(kDrag, std::int64_t{1});
+  put(plugged, true);
+  lock.lock();
+  table.push_back({plugged, false});
+  ASSERT_TRUE(preferencesChanged);
+  preferencesChanged();
+  EXPECT_EQ(valueOf(plugged), PreferenceValue{false});
+  EXPECT_EQ(entryFor(plugged), (StoredValue{plugged, true, true, std::nullopt}));
+  EXPECT_EQ(writesTo(kDrag), 1u);  // switched off once
+
+  EXPECT_EQ(lock.unlock(), GestureRestore::Restored);
+  EXPECT_EQ(valueOf(plugged), PreferenceValue{true});
+  EXPECT_EQ(valueOf(kDrag), PreferenceValue{std::int64_t{1}});
+  log.clear();
+  preferencesChanged();
+  EXPECT_EQ(fakes::linesOf(log, "set "), Strings{});
+}
+
+// A backup of an earlier version says nothing of what the lock wrote: the
+// table's disabled value stands for it, so a value set by the user since is
+// still kept, and the rest is put back.
+TEST_F(GestureLockTest, ABackupOfAnEarlierVersionIsRestoredAsBefore) {
+  const std::string earlier =
+      R"([{"key":{"domain":"com.apple.AppleMultitouchTrackpad","key":"TrackpadThreeFingerDrag",)"
+      R"("currentHostOnly":false},"existed":true,"boolValue":true},)"
+      R"({"key":{"domain":"com.apple.AppleMultitouchTrackpad","key":"TrackpadThreeFingerDrag",)"
+      R"("currentHostOnly":true},"existed":true,"intValue":4}])";
+  entries[kBackupKey] = bytesOf(earlier);
+  put(kDrag, std::int64_t{0});
+  put(kRotate, std::int64_t{9});  // set by the user since
+  EXPECT_EQ(gestureLock.unlock(), GestureRestore::Restored);
+  EXPECT_EQ(valueOf(kDrag), PreferenceValue{true});
+  EXPECT_EQ(valueOf(kRotate), PreferenceValue{std::int64_t{9}});
   EXPECT_FALSE(entries.contains(kBackupKey));
 }
 

@@ -3,8 +3,11 @@
 
 #include "input/input_lock_controller.h"
 
+#include <string_view>
+
 #include <gtest/gtest.h>
 
+#include "input/keyboard_record.h"
 #include "input_rig.h"
 
 namespace hushpad {
@@ -769,6 +772,59 @@ TEST(SecureEntryWhileLocked, UnlocksAndSaysWhy) {
   InputRig elsewhere;  // an OS without secure keyboard entry: no timer at all
   elsewhere.lockNow();
   EXPECT_TRUE(elsewhere.later.empty());
+}
+
+// The keyboard as the lock found it is kept in the defaults while locked: an
+// unlock puts it back and forgets it; a run killed while locked leaves it for
+// the next start, which puts it back (every locked modifier, not only Caps
+// Lock) before anything else; a record that cannot be read is dropped.
+TEST(KeyboardState, KeptWhileLockedAndPutBackAtTheNextStartAfterACrash) {
+  const std::string key = kKeyboardDefaultsKey;
+  InputRig rig;
+  rig.keyboard.lockedModifiers = 0x10;  // Num Lock's modifier
+  const KeyboardState asBefore = rig.keyboard;
+  rig.lockNow();
+  ASSERT_TRUE(rig.held<Bytes>(key));
+  EXPECT_EQ(decodeKeyboardState(*rig.held<Bytes>(key)), asBefore);
+  EXPECT_EQ(fakes::count(rig.log, "synchronizeDefaults"), 2u);  // the gestures' backup, then this
+  rig.controller.unlock();
+  EXPECT_FALSE(rig.entries.contains(key));
+
+  rig.lockNow();
+  // A cat under the lock: sticky keys on, Control pressed twice (locked), Caps Lock.
+  rig.keyboard.stickyKeys = true;
+  rig.keyboard.capsLock = true;
+  rig.keyboard.lockedModifiers = 0x10 | 0x04 | 0x02;
+  InputRig next;  // the process killed; a new one starts over the same files
+  next.entries = rig.entries;
+  next.keyboard = rig.keyboard;
+  next.controller.restoreGesturesLeftLocked();
+  EXPECT_EQ(next.keyboard, asBefore);
+  EXPECT_FALSE(next.entries.contains(key));
+  EXPECT_LT(fakes::indexOf(next.log, "applyKeyboard"),
+            fakes::indexOf(next.log, "dataForKey TrackpadGestureLock.backup.v1"));
+
+  for (const char* damaged : {"", "[]", R"({"capsLock":1})", R"({"lockedModifiers":-1})"}) {
+    SCOPED_TRACE(damaged);
+    InputRig later;
+    later.entries[key] = Bytes(damaged, damaged + std::string_view(damaged).size());
+    later.controller.restoreGesturesLeftLocked();
+    EXPECT_EQ(fakes::count(later.log, "applyKeyboard"), 0u);
+    EXPECT_FALSE(later.entries.contains(key));
+  }
+}
+
+TEST(KeyboardState, EveryPartRoundTripsThroughItsRecord) {
+  const KeyboardState full{.capsLock = true, .numLock = false, .lockedModifiers = 0xFF,
+                           .layoutGroup = 3, .stickyKeys = true, .slowKeys = false,
+                           .mouseKeys = true, .bounceKeys = false};
+  const std::string text = encodeKeyboardState(full);
+  EXPECT_EQ(decodeKeyboardState({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}),
+            full);
+  const std::string none = encodeKeyboardState({});
+  EXPECT_EQ(none, "{}");
+  EXPECT_EQ(decodeKeyboardState({reinterpret_cast<const std::uint8_t*>(none.data()), none.size()}),
+            KeyboardState{});
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "platform/linux/gnome/shell_layer.h"
 #include "platform/linux/gnome/shell_link.h"
 #include "platform/linux/image.h"
+#include "platform/linux/kwin_touchpads.h"
 #include "platform/linux/login_session.h"
 #include "platform/linux/notifications.h"
 #include "platform/linux/preference_store.h"
@@ -34,7 +35,6 @@
 #include "platform/linux/watchdog.h"
 #include "platform/linux/wayland/compositor.h"
 #include "platform/linux/wayland/instance.h"
-#include "platform/linux/wayland/kwin_touchpads.h"
 #include "platform/linux/wayland/overlay.h"
 #include "platform/linux/workspace.h"
 #include "platform/linux/x11/event_tap.h"
@@ -48,13 +48,34 @@
 namespace hushpad::linux {
 namespace {
 
+// The session bus, or nothing without one; owned by the caller.
+GDBusConnection* sessionBus() { return g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr); }
+
+// KWin's own touchpad settings beside GSettings' (which GNOME, Cinnamon and
+// MATE read), whatever the display server: a backup written under Plasma's
+// Wayland session may be restored by the X11 program, and KWin runs Plasma's
+// X11 session too.
+struct TouchpadSettings {
+  GSettingsPreferenceStore settings;
+  KWinTouchpadStore kwin;
+  RoutingPreferenceStore routing{settings, kwin};
+  explicit TouchpadSettings(GDBusConnection* bus) : kwin(bus) {
+    if (bus != nullptr) g_object_unref(bus);
+  }
+  std::vector<PreferenceOverride> overrides() {
+    std::vector<PreferenceOverride> rows = touchpadOverrides();
+    for (PreferenceOverride& kwinRow : kwin.touchpadOverrides()) rows.push_back(std::move(kwinRow));
+    return rows;
+  }
+};
+
 // What every Linux desktop shares, around what the display server brings.
 struct SharedServices {
   LinuxApplication application;
   RecordingImageFactory images;
   GtkAlertPresenter alerts;
   DesktopWorkspace workspace;
-  GSettingsPreferenceStore preferences;
+  TouchpadSettings touchpads{sessionBus()};
   FileUserDefaults userDefaults{FileUserDefaults::defaultDirectory()};
   GSettingsNotifications notifications;
   GLibMainQueue mainQueue;
@@ -86,12 +107,6 @@ struct DisplayServices {
   UnlockMarkWindow& unlockMark;
   LoginSession* session;
   KeyboardStateAccess* keyboard;
-  // Where the display server's compositor keeps touchpad settings of its own;
-  // nothing: the desktop's GSettings alone.
-  PreferenceStore* preferences = nullptr;
-  std::function<std::vector<PreferenceOverride>()> gestureOverrides = [] {
-    return touchpadOverrides();
-  };
 };
 
 constexpr const char* kSessionsThatCanBeHeld =
@@ -111,12 +126,11 @@ int run(SharedServices& shared, const DisplayServices& display) {
                               .unlockMark = display.unlockMark,
                               .session = display.session,
                               .keyboard = display.keyboard},
-                    .preferences = display.preferences != nullptr ? *display.preferences
-                                                                  : shared.preferences,
+                    .preferences = shared.touchpads.routing,
                     .userDefaults = shared.userDefaults,
                     .notifications = shared.notifications,
                     .reviewPrompt = shared.reviewPrompt,
-                    .makeGestureOverrides = display.gestureOverrides,
+                    .makeGestureOverrides = [&shared] { return shared.touchpads.overrides(); },
                     .wording = {.inputDevice = "touchpad",
                                 .sessionThatCannotBeHeld =
                                     "a Wayland session whose compositor has no layer-shell "
@@ -199,19 +213,7 @@ int runOnWayland(const RestartCommand& restart) {
   // The cover itself tells when another program took the input from it.
   LogindSession session(&overlay);
   CoverUnlockMark unlockMark(overlay, monitors);
-  // KWin's own touchpad settings beside GSettings' (which GNOME reads).
-  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-  KWinTouchpadStore kwin(bus);
-  if (bus != nullptr) g_object_unref(bus);
-  RoutingPreferenceStore preferences(shared.preferences, kwin);
-  return run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, nullptr,
-                      &preferences, [&kwin] {
-                        std::vector<PreferenceOverride> overrides = touchpadOverrides();
-                        for (PreferenceOverride& kwinOverride : kwin.touchpadOverrides()) {
-                          overrides.push_back(std::move(kwinOverride));
-                        }
-                        return overrides;
-                      }});
+  return run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, nullptr});
 }
 
 // On GNOME Shell with Hushpad's extension: the extension shows the item and

@@ -152,11 +152,19 @@ std::optional<PreferenceValue> GSettingsPreferenceStore::copyValue(
   return result;
 }
 
-bool GSettingsPreferenceStore::canHold(const std::string& key,
-                                       const std::optional<PreferenceValue>& value,
-                                       const PreferenceAddress& address) {
+// GSettings answers for schema ids alone: an address of another store (a
+// KWin device's, a current host's) is not its to give up. A schema or key
+// missing from an installed set of schemas, or a value its key no longer
+// takes, is gone for good.
+PreferenceReach GSettingsPreferenceStore::reach(const std::string& key,
+                                                const std::optional<PreferenceValue>& value,
+                                                const PreferenceAddress& address) {
+  if (!isAnyHostApplication(address) || address.application->find('/') != std::string::npos ||
+      schemas_ == nullptr) {
+    return PreferenceReach::NotNow;
+  }
   const std::optional<SchemaKey> found = lookUp(key, address);
-  if (!found) return false;
+  if (!found) return PreferenceReach::Never;
   bool holds = !value.has_value();
   if (value) {
     if (GVariant* variant =
@@ -167,7 +175,7 @@ bool GSettingsPreferenceStore::canHold(const std::string& key,
     }
   }
   g_settings_schema_key_unref(found->key);
-  return holds;
+  return holds ? PreferenceReach::Now : PreferenceReach::Never;
 }
 
 void GSettingsPreferenceStore::setValue(const std::string& key,

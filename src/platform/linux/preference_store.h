@@ -38,8 +38,8 @@ class GSettingsPreferenceStore final : public PreferenceStore {
   void setValue(const std::string& key, const std::optional<PreferenceValue>& value,
                 const PreferenceAddress& address) override;
   void synchronize(const PreferenceAddress& address) override;
-  bool canHold(const std::string& key, const std::optional<PreferenceValue>& value,
-               const PreferenceAddress& address) override;
+  PreferenceReach reach(const std::string& key, const std::optional<PreferenceValue>& value,
+                        const PreferenceAddress& address) override;
 
  private:
   struct SchemaKey {

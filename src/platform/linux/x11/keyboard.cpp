@@ -44,6 +44,7 @@ KeyboardState XkbKeyboardState::read() {
   if (x == nullptr) return state;
   XkbStateRec now{};
   if (XkbGetState(x, XkbUseCoreKbd, &now) == Success) {
+    state.lockedModifiers = now.locked_mods;
     state.capsLock = (now.locked_mods & LockMask) != 0;
     if (const unsigned int numLock = XkbKeysymToModifiers(x, XK_Num_Lock); numLock != 0) {
       state.numLock = (now.locked_mods & numLock) != 0;
@@ -76,8 +77,13 @@ void XkbKeyboardState::apply(const KeyboardState& state) {
     affect |= mask;
     if (*on) values |= mask;
   };
-  lockModifier(state.capsLock, LockMask);
-  lockModifier(state.numLock, XkbKeysymToModifiers(x, XK_Num_Lock));
+  if (state.lockedModifiers) {
+    affect = 0xFF;  // all eight: none stays locked that was not
+    values = *state.lockedModifiers & 0xFF;
+  } else {
+    lockModifier(state.capsLock, LockMask);
+    lockModifier(state.numLock, XkbKeysymToModifiers(x, XK_Num_Lock));
+  }
   XkbLatchModifiers(x, XkbUseCoreKbd, 0xFF, 0);
   if (affect != 0) XkbLockModifiers(x, XkbUseCoreKbd, affect, values);
   if (state.layoutGroup) XkbLockGroup(x, XkbUseCoreKbd, static_cast<unsigned int>(*state.layoutGroup));

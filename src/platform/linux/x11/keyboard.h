@@ -1,5 +1,6 @@
 #pragma once
-// The keyboard's state on X11, through XKB: Caps Lock and Num Lock, the
+// The keyboard's state on X11, through XKB: every locked modifier (Caps Lock,
+// Num Lock, and those that sticky keys lock when pressed twice), the
 // locked layout group, and the accessibility controls that keys switch on by
 // themselves (Shift five times: sticky keys; Shift held: slow keys; and mouse
 // and bounce keys). The X server acts on these before any grab sees the key.
