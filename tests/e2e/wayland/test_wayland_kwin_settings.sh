@@ -7,9 +7,10 @@
 #    GSettings' values come back and the backup keeps KWin's entries alone;
 #    the next start with KWin puts those back and the backup goes.
 #  - A touchpad unplugged while locked: the unlock puts GSettings and the
-#    other touchpads back; the missing touchpad's values come back when it is
-#    plugged in again, except one the user set meanwhile, which is never
-#    written over.
+#    other touchpads back; the next lock (from the lock command) switches
+#    everything there is off and keeps the missing touchpad's entries; its
+#    values come back when it is plugged in again, except one the user set
+#    meanwhile, which is never written over.
 source "$(dirname "$0")/lib.sh"
 
 # GSettings' keyfile belongs to the session's user.
@@ -151,6 +152,20 @@ unlock_wl
 wait_for 10 "the other touchpads back" kwin_touchpads_are "true true" "true true" -
 wait_for 10 "GSettings' values back" gsettings_back
 wait_for 10 "the backup to hold the missing touchpad's entries alone" \
+  eval 'backup_holds "Magic Trackpad" && ! backup_holds Synaptics && ! backup_holds org.gnome'
+
+step "   the next lock, from the lock command, switches off everything there is and keeps the missing touchpad's entries"
+as_wl_user "$wl_files/hushpad" --lock || fail "hushpad --lock failed"
+wait_for 10 "the lock" item_reads 'Hushpad: locked'
+wait_for 10 "the touchpads there switched off" kwin_touchpads_are "false false" "false false" -
+wait_for 10 "GSettings' edge scrolling switched off" eval '[[ "$(setting edge-scrolling-enabled)" == false ]]'
+backup_holds "Magic Trackpad" && backup_holds Synaptics && backup_holds org.gnome ||
+  fail "the lock over a waiting entry did not back up everything"
+as_wl_user "$wl_files/hushpad" --unlock || fail "hushpad --unlock failed"
+wait_for 10 "the unlock" item_reads 'Hushpad: unlocked'
+wait_for 10 "the other touchpads back again" kwin_touchpads_are "true true" "true true" -
+wait_for 10 "GSettings' values back again" gsettings_back
+wait_for 10 "the backup to hold the missing touchpad's entries alone again" \
   eval 'backup_holds "Magic Trackpad" && ! backup_holds Synaptics && ! backup_holds org.gnome'
 
 step "5. the user turns its edge scrolling on while it is away; plugged in, the rest comes back"
