@@ -282,3 +282,39 @@ wev_got_axis() {
   [[ "${2:-down}" == up ]] && sign=-
   wev_since "$1" | grep -Eq "\] axis: .*axis: 0 \(vertical\), value: ${sign}[0-9]"
 }
+
+# --- Hushpad's StatusNotifierItem and its unlock mark --------------------------------
+
+# The bus name of Hushpad's item ($hushpad_pid's newest).
+item_name() {
+  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.ListNames | grep -o "org.kde.StatusNotifierItem-$hushpad_pid-[0-9]*" |
+    tail -n 1
+}
+# item_reads TEXT: the item's tool tip holds TEXT ("Hushpad: locked"...).
+item_reads() {
+  gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
+}
+# mark_box X Y [SIZE]: the unlock mark's plate (#1c1c1f, give or take the
+# compositor's rounding) in a screenshot of the SIZE px (80) around X Y: prints
+# the box it covers (x y width height, layout pixels), nothing when it is not there.
+mark_box() {
+  local size=${3:-80}
+  local x0=$(($1 - size / 2)) y0=$(($2 - size / 2))
+  ((x0 < 0)) && x0=0
+  ((y0 < 0)) && y0=0
+  as_wl_user grim -t ppm -g "$x0,$y0 ${size}x$size" - | /usr/bin/python3 -c '
+import sys
+f = sys.stdin.buffer
+f.readline(); w, h = map(int, f.readline().split()); f.readline()
+px = f.read()
+plate = bytes.fromhex("1c1c1f")
+hits = [(i % w, i // w) for i in range(w * h)
+        if max(abs(a - b) for a, b in zip(px[3 * i:3 * i + 3], plate)) <= 2]
+if len(hits) > 40:
+    xs = [x for x, _ in hits]; ys = [y for _, y in hits]
+    print(int(sys.argv[1]) + min(xs), int(sys.argv[2]) + min(ys),
+          max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
+' "$x0" "$y0" | grep .
+}

@@ -11,15 +11,6 @@
 # lock stays.
 source "$(dirname "$0")/lib.sh"
 
-item_name() {
-  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.ListNames | grep -o "org.kde.StatusNotifierItem-$hushpad_pid-[0-9]*" |
-    tail -n 1
-}
-item_reads() {
-  gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
-    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
-}
 [[ -x "${HUSHPAD_WL_SESSION_LOCK:-}" ]] || fail "HUSHPAD_WL_SESSION_LOCK must name the wl_session_lock tool"
 cp "$HUSHPAD_WL_SESSION_LOCK" "$wl_files/"
 session_lock_log=$work/session-lock.log
@@ -29,21 +20,8 @@ wakeups() { awk '/ctxt_switches/ {sum += $2} END {print sum}' "/proc/$hushpad_pi
 # with the compositor's shortcuts inhibited.
 f9_held_back() { ! f9_fired; }
 
-# The unlock mark's plate (#1c1c1f) around X Y, as test_wayland_lock.sh finds it.
-mark_shown() {
-  local x0=$(($1 - 40)) y0=$(($2 - 40))
-  ((x0 < 0)) && x0=0
-  ((y0 < 0)) && y0=0
-  as_wl_user grim -t ppm -g "$x0,$y0 80x80" - | /usr/bin/python3 -c '
-import sys
-f = sys.stdin.buffer
-f.readline(); w, h = map(int, f.readline().split()); f.readline()
-px = f.read()
-plate = bytes.fromhex("1c1c1f")
-hits = sum(1 for i in range(w * h) if max(abs(a - b) for a, b in zip(px[3 * i:3 * i + 3], plate)) <= 2)
-sys.exit(0 if hits > 40 else 1)
-'
-}
+# The unlock mark's plate around X Y.
+mark_shown() { mark_box "$1" "$2" >/dev/null; }
 mark_gone() { ! mark_shown "$item_x" "$item_y"; }
 f9_fired() {
   rm -f "$wl_marks/f9"

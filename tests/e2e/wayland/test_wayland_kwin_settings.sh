@@ -26,15 +26,6 @@ gsettings_back() {
     "$(setting two-finger-scrolling-enabled)" == false ]] && ! user_has_value edge-scrolling-enabled
 }
 
-item_name() {
-  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.ListNames | grep -o "org.kde.StatusNotifierItem-$hushpad_pid-[0-9]*" |
-    tail -n 1
-}
-item_reads() {
-  gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
-    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
-}
 start_hushpad_wl() {
   "${wl_run[@]}" "$wl_files/hushpad" >>"$hushpad_log" 2>&1 &
   hushpad_pid=$!

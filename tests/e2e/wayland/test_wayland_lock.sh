@@ -10,37 +10,6 @@
 # comes back after.
 source "$(dirname "$0")/lib.sh"
 
-item_name() {
-  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.ListNames | grep -o "org.kde.StatusNotifierItem-$hushpad_pid-[0-9]*" |
-    tail -n 1
-}
-item_reads() {
-  gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
-    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
-}
-# The unlock mark's plate (#1c1c1f, give or take the compositor's rounding) in a screenshot around X Y: prints the box
-# it covers (x y width height, layout pixels), nothing when it is not there.
-mark_box() {
-  local size=${3:-80}
-  local x0=$(($1 - size / 2)) y0=$(($2 - size / 2))
-  ((x0 < 0)) && x0=0
-  ((y0 < 0)) && y0=0
-  as_wl_user grim -t ppm -g "$x0,$y0 ${size}x$size" - | /usr/bin/python3 -c '
-import sys
-f = sys.stdin.buffer
-f.readline(); w, h = map(int, f.readline().split()); f.readline()
-px = f.read()
-plate = bytes.fromhex("1c1c1f")
-hits = [(i % w, i // w) for i in range(w * h)
-        if max(abs(a - b) for a, b in zip(px[3 * i:3 * i + 3], plate)) <= 2]
-if len(hits) > 40:
-    xs = [x for x, _ in hits]; ys = [y for _, y in hits]
-    print(int(sys.argv[1]) + min(xs), int(sys.argv[2]) + min(ys),
-          max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
-' "$x0" "$y0" | grep .
-}
-
 step "sway with two outputs (1280 x 800, 1024 x 768), wev, waybar's tray"
 start_sway 1280x800 1024x768
 start_wl_system_bus_with_login1

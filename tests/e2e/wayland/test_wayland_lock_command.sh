@@ -17,33 +17,6 @@ autostart=$XDG_CONFIG_HOME/autostart/hushpad.desktop
 desktop_file=$wl_dir/../../../src/platform/linux/hushpad.desktop
 cp "$hushpad" "$wl_dir/../shortcuts_portal.py" "$wl_files"/
 
-item_name() {
-  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.ListNames | grep -o "org.kde.StatusNotifierItem-$hushpad_pid-[0-9]*" |
-    tail -n 1
-}
-item_reads() {
-  gdbus call --session --dest "$(item_name)" --object-path /StatusNotifierItem \
-    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
-}
-# The unlock mark's plate (#1c1c1f) in a screenshot of the 80 px around X Y:
-# prints the box it covers (x y width height), nothing when it is not there.
-mark_box() {
-  local x0=$(($1 - 40)) y0=$(($2 - 40))
-  as_wl_user grim -t ppm -g "$x0,$y0 80x80" - | /usr/bin/python3 -c '
-import sys
-f = sys.stdin.buffer
-f.readline(); w, h = map(int, f.readline().split()); f.readline()
-px = f.read()
-plate = bytes.fromhex("1c1c1f")
-hits = [(i % w, i // w) for i in range(w * h)
-        if max(abs(a - b) for a, b in zip(px[3 * i:3 * i + 3], plate)) <= 2]
-if len(hits) > 40:
-    xs = [x for x, _ in hits]; ys = [y for _, y in hits]
-    print(int(sys.argv[1]) + min(xs), int(sys.argv[2]) + min(ys),
-          max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
-' "$x0" "$y0" | grep .
-}
 # The plate inside the 24 px square centred at X Y (give or take the
 # compositor's rounding of a pixel), and over X Y.
 mark_at() {

@@ -27,14 +27,6 @@ item_on_bus() {
   gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
     --method org.freedesktop.DBus.ListNames | grep -q "org.kde.StatusNotifierItem-$hushpad_pid-"
 }
-item_reads() {
-  local name
-  name=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.ListNames |
-    grep -o "org.kde.StatusNotifierItem-$hushpad_pid-[0-9]*" | tail -n 1) || return 1
-  gdbus call --session --dest "$name" --object-path /StatusNotifierItem \
-    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
-}
 children() { pgrep -P "$hushpad_pid" || true; }
 # sway gives the keyboard back to a window once the pointer comes into it
 # (focus follows the mouse), as after any unlock: in from the item's output.
