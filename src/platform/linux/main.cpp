@@ -16,6 +16,7 @@
 
 #include "app/app_delegate.h"
 #include "artwork/legibility.h"
+#include "gestures/trackpad_gesture_lock.h"
 #include "platform/linux/alert.h"
 #include "platform/linux/autostart.h"
 #include "platform/linux/application.h"
@@ -216,10 +217,23 @@ int runOnWayland(const RestartCommand& restart) {
   return run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, nullptr});
 }
 
+// A start that goes no further still puts back what a run that ended while
+// locked left switched off (and keeps what cannot go back yet).
+void restoreSettingsLeftLocked() {
+  TouchpadSettings touchpads{sessionBus()};
+  FileUserDefaults userDefaults{FileUserDefaults::defaultDirectory()};
+  GSettingsNotifications notifications;
+  TrackpadGestureLock gestures(kGestureBackupDefaultsKey, touchpads.overrides(), touchpads.routing,
+                               userDefaults, notifications);
+  static_cast<void>(gestures.unlock());
+}
+
 // On GNOME Shell with Hushpad's extension: the extension shows the item and
 // holds the input; the display is GTK's only for alerts.
 int runOnGnomeShell(ShellLink& link) {
   SharedServices shared;
+  // The lock command's actions, on the connection and name the link holds.
+  if (!claimSessionBus(shared)) return EXIT_SUCCESS;
   // The top bar's text is white on every GNOME Shell theme the extension loads in.
   ShellStatusBar statusBar(link, shared.application, shared.mainQueue, GdkRGBA{1, 1, 1, 1});
   ShellEventTaps eventTaps(link,
@@ -229,6 +243,11 @@ int runOnGnomeShell(ShellLink& link) {
   ShellInputAccess privacy;
   ShellLockerSigns shield;
   LogindSession session(&shield);
+  // Under GNOME on Xorg the keyboard's own state (Caps Lock, sticky keys...)
+  // is read and put back as on any X11 desktop.
+  GdkDisplay* gdkDisplay = gdk_display_get_default();
+  std::optional<XkbKeyboardState> keyboard;
+  if (isX11Display(gdkDisplay)) keyboard.emplace(gdkDisplay);
   link.setHandlers(
       {.itemReleased = [&statusBar](unsigned button) { statusBar.itemReleased(button); },
        .coverReleased = [&eventTaps](unsigned button,
@@ -246,8 +265,8 @@ int runOnGnomeShell(ShellLink& link) {
              }
            },
        .returned = [&shield] { shield.shieldDown(); }});
-  const int status =
-      run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session, nullptr});
+  const int status = run(shared, {statusBar, eventTaps, screens, privacy, unlockMark, &session,
+                                  keyboard ? &*keyboard : nullptr});
   link.setHandlers({});
   return status;
 }
@@ -289,6 +308,7 @@ int main(int argc, char** argv) {
           // the user is told how to enable it, rather than refused.
           if (isWaylandSession(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"))) {
             std::fputs(gnomeExtensionAdvice(shellLink->shellMajorVersion()).c_str(), stderr);
+            restoreSettingsLeftLocked();
             return EXIT_FAILURE;
           }
           shellLink.reset();

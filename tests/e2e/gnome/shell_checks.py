@@ -368,6 +368,22 @@ def main():
     session.tap(KEY_A)
     wait_until(10, "wev to get keys again", lambda: len(wev_events()) > before)
 
+    step("hushpad --lock from another process locks, hushpad --unlock unlocks")
+    since = monitor.mark()
+    command = subprocess.run([os.environ["HUSHPAD"], "--lock"], capture_output=True, text=True,
+                             timeout=30)
+    if command.returncode != 0:
+        fail(f"--lock: status {command.returncode}, said {command.stderr!r}")
+    monitor.wait_call(10, EXTENSION, "Lock", since, "the lock from --lock")
+    since = monitor.mark()
+    command = subprocess.run([os.environ["HUSHPAD"], "--unlock"], capture_output=True, text=True,
+                             timeout=30)
+    if command.returncode != 0:
+        fail(f"--unlock: status {command.returncode}, said {command.stderr!r}")
+    monitor.wait_call(10, EXTENSION, "Unlock", since, "the unlock from --unlock")
+    wait_until(5, "the settings restored after --unlock",
+               lambda: touchpad() == settings_before and not os.path.exists(BACKUP))
+
     step("a right click on the item opens the menu: Lock Now, Start at Login (unchecked), Quit Hushpad")
     since = monitor.mark()
     session.move_to(item[0] + item[2] / 2, item[1] + item[3] / 2)

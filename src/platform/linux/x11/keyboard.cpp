@@ -9,6 +9,9 @@
 #include <utility>
 
 namespace hushpad::linux {
+
+bool isX11Display(GdkDisplay* display) { return GDK_IS_X11_DISPLAY(display); }
+
 namespace {
 
 using ControlField = std::optional<bool> KeyboardState::*;

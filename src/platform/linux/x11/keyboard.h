@@ -12,6 +12,9 @@
 
 namespace hushpad::linux {
 
+// Whether GDK's display is an X server's (GNOME may run on either).
+bool isX11Display(GdkDisplay* display);
+
 class XkbKeyboardState final : public KeyboardStateAccess {
  public:
   explicit XkbKeyboardState(GdkDisplay* display) : display_(display) {}

@@ -109,8 +109,7 @@ var HushpadShellLayer = class HushpadShellLayer {
             () => {
                 // The program is gone: nothing it held stays held.
                 this._programOwner = null;
-                this._unlock();
-                this._hideMark();
+                this._letGoByItself();
             });
     }
 
@@ -155,6 +154,7 @@ var HushpadShellLayer = class HushpadShellLayer {
                 this._icon.gicon = iconFrom(icon);
                 this._toolTip.text = toolTip;
                 this._button.accessible_name = label;
+                this._button.show();
             }),
             OpenMenuAsync: ([entries], invocation) => guard(invocation, () => this._openMenu(entries)),
             LockAsync: (_params, invocation) => guard(invocation, () => {
@@ -301,13 +301,23 @@ var HushpadShellLayer = class HushpadShellLayer {
 
     _ping() {
         if (GLib.get_monotonic_time() - this._lastAnswer > WATCHDOG_LIMIT_US) {
-            this._unlock();
+            this._letGoByItself();
             this._call('LetGo', new GLib.Variant('(s)', ['watchdog']));
             return;
         }
         this._call('Ping', null, () => {
             this._lastAnswer = GLib.get_monotonic_time();
         });
+    }
+
+    // Let go without being asked (the program gone or not answering): the
+    // item, which showed what the program last said, goes too until the
+    // program sets it again, so that no "locked" stays over free input.
+    _letGoByItself() {
+        this._unlock();
+        this._hideMark();
+        if (this._button)
+            this._button.hide();
     }
 
     _unlock() {
