@@ -207,7 +207,10 @@ void InputLockController::inputTakenElsewhere() {
 void InputLockController::pause(bool withGrace) {
   if (!isLocked_ || !eventTap_ || (paused_ && withGrace)) return;
   if (!paused_) {
-    static_cast<void>(eventTap_->setEnabled(false));  // letting go cannot fail
+    // Input taken from under the lock is gone already: whatever still holds
+    // a part of it (a cover with the keyboard's focus) stays, so that
+    // nothing is let go to the applications meanwhile.
+    if (withGrace) static_cast<void>(eventTap_->setEnabled(false));  // letting go cannot fail
     services_.unlockMark.keepOnTop(false);
   }
   paused_ = true;

@@ -297,8 +297,8 @@ TEST(OtherProgramWantsTheInput, OnlyALockersGrabRequestIsASign) {
 }
 
 // Input that is gone already (another program took the keyboard from the
-// lock) pauses without a grace and whatever the budget: the lock takes it
-// back as soon as it is free.
+// lock) pauses without a grace and whatever the budget, letting go of
+// nothing it still holds: the lock takes it back as soon as it is free.
 TEST(OtherProgramWantsTheInput, InputTakenIsRetakenOnceFree) {
   InputRig rig;
   rig.lockNow();
@@ -308,6 +308,7 @@ TEST(OtherProgramWantsTheInput, InputTakenIsRetakenOnceFree) {
   rig.tap().refuseEnable = true;
   rig.controller.inputTakenElsewhere();
   EXPECT_TRUE(rig.controller.isPaused() && rig.controller.isLocked());
+  EXPECT_TRUE(rig.tap().enabled);  // what the lock still holds it keeps
   rig.aSecondPasses();
   EXPECT_TRUE(rig.controller.isPaused());
   rig.tap().refuseEnable = false;

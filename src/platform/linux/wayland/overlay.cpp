@@ -76,6 +76,7 @@ void WaylandOverlay::setClient(EventTapClient* client, OverlayReleaseHandler rel
 bool WaylandOverlay::cover() {
   if (active_) {
     if (covering_) return false;
+    askShortcutsAgain();
     checkHold();
     return held_;
   }
@@ -265,6 +266,18 @@ void WaylandOverlay::holdShortcuts(Surface& surface) {
   static const zwp_keyboard_shortcuts_inhibitor_v1_listener listener{shortcutsHeld,
                                                                      shortcutsGivenBack};
   zwp_keyboard_shortcuts_inhibitor_v1_add_listener(surface.inhibitor, &listener, this);
+}
+
+// Taking the input back, the cover asks again for the shortcuts the
+// compositor gave back (an inhibitor stays inactive once it is).
+void WaylandOverlay::askShortcutsAgain() {
+  for (Surface& surface : surfaces_) {
+    if (surface.inhibitor == nullptr || surface.shortcuts != Shortcuts::GivenBack) continue;
+    zwp_keyboard_shortcuts_inhibitor_v1_destroy(surface.inhibitor);
+    surface.inhibitor = nullptr;
+    surface.shortcuts = Shortcuts::Asked;
+    holdShortcuts(surface);
+  }
 }
 
 void WaylandOverlay::shortcutsHeld(void* self, zwp_keyboard_shortcuts_inhibitor_v1* inhibitor) {

@@ -81,6 +81,7 @@ class WaylandOverlay final : public DisplayLockerSigns {
 
  private:
   enum class Shortcuts { Asked, Held, GivenBack };
+  void askShortcutsAgain();
   struct Surface {
     GtkWidget* window;
     GdkMonitor* monitor;
