@@ -218,9 +218,7 @@ void InputLockController::pause(bool withGrace) {
   const unsigned lockNumber = lockNumber_;
   const unsigned pauseNumber = ++pauseNumber_;
   if (!withGrace) {
-    services_.mainQueue.asyncAfter(1.0, [this, lockNumber, pauseNumber] {
-      retakeInput(lockNumber, pauseNumber);
-    });
+    retakeInASecond(lockNumber, pauseNumber);
     return;
   }
   services_.mainQueue.asyncAfter(kOtherProgramGrace, [this, lockNumber, pauseNumber] {
@@ -234,9 +232,7 @@ void InputLockController::graceEnded(unsigned lockNumber, unsigned pauseNumber) 
   if (!isPausedFor(lockNumber, pauseNumber)) return;
   resumeAllowed_ = true;
   if (!tryToResume()) {
-    services_.mainQueue.asyncAfter(1.0, [this, lockNumber, pauseNumber] {
-      retakeInput(lockNumber, pauseNumber);
-    });
+    retakeInASecond(lockNumber, pauseNumber);
     return;
   }
   graceBudgetSpent_ = true;
@@ -256,6 +252,10 @@ bool InputLockController::isPausedFor(unsigned lockNumber, unsigned pauseNumber)
 // Tries now, then once a second for as long as the pause lasts.
 void InputLockController::retakeInput(unsigned lockNumber, unsigned pauseNumber) {
   if (!isPausedFor(lockNumber, pauseNumber) || tryToResume()) return;
+  retakeInASecond(lockNumber, pauseNumber);
+}
+
+void InputLockController::retakeInASecond(unsigned lockNumber, unsigned pauseNumber) {
   services_.mainQueue.asyncAfter(1.0, [this, lockNumber, pauseNumber] {
     retakeInput(lockNumber, pauseNumber);
   });

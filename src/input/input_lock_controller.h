@@ -148,6 +148,7 @@ class InputLockController final : public EventTapClient, public ScreenLockerList
   void pause(bool withGrace);
   void graceEnded(unsigned lockNumber, unsigned pauseNumber);
   void retakeInput(unsigned lockNumber, unsigned pauseNumber);
+  void retakeInASecond(unsigned lockNumber, unsigned pauseNumber);
   bool tryToResume();
   void queueForcedUnlock() noexcept;
   // Unlocks and tells the owner: the lock no longer held. Main queue only.
